@@ -1,0 +1,8 @@
+#pragma once
+
+#include "CString.h"
+
+// True when both paths name one existing file, however they are spelled:
+// other case, "..", a short name or a hard link. False when either is
+// missing or cannot be opened.
+bool IsSameFile(const CString& first, const CString& second);
