@@ -1,0 +1,148 @@
+#include "CFileFind.h"
+#include "TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+namespace
+{
+struct Entry
+{
+    std::string path;
+    bool directory;
+    bool dots;
+};
+
+// Collects every entry the way the cache walk loops over them.
+std::map<std::string, Entry> Walk(CFileFind& finder, const char* pattern, int* advances = nullptr)
+{
+    std::map<std::string, Entry> entries;
+    int count = 0;
+    BOOL more = finder.FindFile(pattern);
+    while (more)
+    {
+        more = finder.FindNextFile();
+        ++count;
+        entries[static_cast<const char*>(finder.GetFileName())] = {
+            static_cast<const char*>(finder.GetFilePath()), finder.IsDirectory() != FALSE, finder.IsDots() != FALSE};
+    }
+    if (advances)
+        *advances = count;
+    return entries;
+}
+}
+
+TEST(CFileFind, SeesEveryEntryOnceIncludingDotsAndHidden)
+{
+    TempTree tree;
+    tree.AddFile("a.flv", "1");
+    tree.AddFile("noext", "2");
+    tree.AddFile("hidden.flv", "3");
+    ::SetFileAttributesA(tree.Path("hidden.flv").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    tree.AddFolder("sub");
+
+    CFileFind finder;
+    int advances = 0;
+    const auto entries = Walk(finder, (tree.Root() + "\\*.*").c_str(), &advances);
+
+    EXPECT_EQ(6, advances);
+    const std::set<std::string> names = {".", "..", "a.flv", "noext", "hidden.flv", "sub"};
+    ASSERT_EQ(names.size(), entries.size());
+    for (const std::string& name : names)
+        EXPECT_EQ(1u, entries.count(name)) << name;
+    EXPECT_EQ(tree.Path("a.flv"), entries.at("a.flv").path);
+    EXPECT_TRUE(entries.at("sub").directory);
+    EXPECT_FALSE(entries.at("sub").dots);
+    EXPECT_TRUE(entries.at(".").dots);
+    EXPECT_TRUE(entries.at("..").dots);
+    EXPECT_FALSE(entries.at("a.flv").directory);
+    EXPECT_FALSE(entries.at("a.flv").dots);
+}
+
+TEST(CFileFind, LastEntryReportsNoFollower)
+{
+    TempTree tree;
+    tree.AddFile("only.txt", "x");
+    CFileFind finder;
+    ASSERT_TRUE(finder.FindFile((tree.Root() + "\\only.txt").c_str()));
+    EXPECT_FALSE(finder.FindNextFile());
+    EXPECT_STREQ("only.txt", finder.GetFileName());
+    // Past the end the search stays on its last entry and says so again.
+    EXPECT_FALSE(finder.FindNextFile());
+    EXPECT_STREQ("only.txt", finder.GetFileName());
+}
+
+TEST(CFileFind, NothingFoundAndClosedSearchesGiveNoEntry)
+{
+    TempTree tree;
+    CFileFind finder;
+    EXPECT_FALSE(finder.FindFile((tree.Root() + "\\missing\\*.*").c_str()));
+    EXPECT_FALSE(finder.FindNextFile());
+    EXPECT_STREQ("", finder.GetFileName());
+    EXPECT_STREQ("", finder.GetFilePath());
+    EXPECT_FALSE(finder.IsDirectory());
+
+    ASSERT_TRUE(finder.FindFile((tree.Root() + "\\*.*").c_str()));
+    finder.FindNextFile();
+    finder.Close();
+    EXPECT_FALSE(finder.FindNextFile());
+    EXPECT_STREQ("", finder.GetFilePath());
+    finder.Close();
+}
+
+TEST(CFileFind, FilePathIsAbsoluteWithOneSeparator)
+{
+    TempTree tree;
+    tree.AddFile("sub\\视频.flv", "v");
+    const std::string expected = tree.Path("sub\\视频.flv");
+
+    struct Case { std::string pattern; };
+    const Case cases[] = {
+        {tree.Root() + "\\sub\\*.flv"},
+        {tree.Root() + "\\sub\\\\*.flv"},
+        {tree.Root() + "/sub/*.flv"},
+        {tree.Root() + "\\sub\\..\\sub\\*.flv"},
+    };
+    for (const Case& c : cases)
+    {
+        CFileFind finder;
+        ASSERT_TRUE(finder.FindFile(c.pattern.c_str())) << c.pattern;
+        finder.FindNextFile();
+        EXPECT_EQ(expected, std::string(finder.GetFilePath())) << c.pattern;
+    }
+
+    // A relative pattern is taken from the current folder.
+    char saved[MAX_PATH];
+    ::GetCurrentDirectoryA(MAX_PATH, saved);
+    ::SetCurrentDirectoryA(tree.Path("sub").c_str());
+    CFileFind finder;
+    ASSERT_TRUE(finder.FindFile("*.flv"));
+    finder.FindNextFile();
+    EXPECT_EQ(expected, std::string(finder.GetFilePath()));
+    finder.Close();
+    ::SetCurrentDirectoryA(saved);
+}
+
+TEST(CFileFind, DriveRootPathsHaveNoDoubleSeparator)
+{
+    CFileFind finder;
+    ASSERT_TRUE(finder.FindFile("C:\\*.*"));
+    finder.FindNextFile();
+    const std::string path(finder.GetFilePath());
+    EXPECT_EQ("C:\\" + std::string(finder.GetFileName()), path);
+}
+
+TEST(CFileFind, FolderEndingInTrailByteBackslashIsAFolderName)
+{
+    // "禱" is 0xB6 0x5C: its second byte is a backslash byte, yet the folder
+    // name does not end in a separator.
+    TempTree tree;
+    tree.AddFile("祈禱\\a.flv", "a");
+    CFileFind finder;
+    ASSERT_TRUE(finder.FindFile((tree.Root() + "\\祈禱\\*.flv").c_str()));
+    finder.FindNextFile();
+    EXPECT_EQ(tree.Path("祈禱\\a.flv"), std::string(finder.GetFilePath()));
+}

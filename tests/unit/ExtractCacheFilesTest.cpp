@@ -1,0 +1,319 @@
+#include "ExtractCacheFiles.h"
+#include "TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace
+{
+using Files = std::map<std::string, std::string>;
+
+struct WalkCase
+{
+    const char* title;
+    Files cache;           // relative path in the cache -> content
+    const char* fileType;
+    Files expected;        // name in the destination -> content
+};
+
+std::string Describe(const Files& files)
+{
+    std::string text;
+    for (const auto& file : files)
+        text += file.first + "=" + file.second + " ";
+    return text;
+}
+}
+
+TEST(ExtractCacheFiles, CopiesMatchingFilesFlat)
+{
+    const std::vector<WalkCase> cases = {
+        {"every depth lands flat",
+         {{"a.flv", "a"}, {"s1\\b.flv", "b"}, {"s1\\s2\\c.FLV", "c"}, {"s1\\s2\\s3\\s4\\d.flv", "d"}, {"s1\\e.txt", "e"}},
+         "flv",
+         {{"a.flv", "a"}, {"b.flv", "b"}, {"c.FLV", "c"}, {"d.flv", "d"}}},
+        {"a plain ending, not an extension",
+         {{"x\\a.rm", "1"}, {"y\\B.RM", "2"}, {"firm", "3"}, {"a.rmvb", "4"}},
+         "rm",
+         {{"a.rm", "1"}, {"B.RM", "2"}, {"firm", "3"}}},
+        {"the longer type does not match the shorter ending",
+         {{"a.rmvb", "1"}, {"b.rm", "2"}},
+         "rmvb",
+         {{"a.rmvb", "1"}}},
+        {"a type in capitals matches any case",
+         {{"a.swf", "1"}, {"B.Swf", "2"}},
+         "SWF",
+         {{"a.swf", "1"}, {"B.Swf", "2"}}},
+        {"names shorter than the type never match, equal ones do",
+         {{"swf", "1"}, {"wf", "2"}, {"f", "3"}},
+         "swf",
+         {{"swf", "1"}}},
+        {"a leading dot narrows the match",
+         {{"a.flv", "1"}, {"bflv", "2"}},
+         ".flv",
+         {{"a.flv", "1"}}},
+        {"a folder named like the type is walked, not copied",
+         {{"clips.flv\\x.flv", "x"}, {"clips.flv\\y.txt", "y"}},
+         "flv",
+         {{"x.flv", "x"}}},
+        {"dots are never descended into and match nothing copyable",
+         {{"a.flv", "1"}, {"s\\b.flv", "2"}},
+         ".",
+         {}},
+        {"an empty type matches every file",
+         {{"a.txt", "1"}, {"s\\b.bin", "2"}},
+         "",
+         {{"a.txt", "1"}, {"b.bin", "2"}}},
+        {"hidden and system files are copied too",
+         {{"h.flv", "h"}},
+         "flv",
+         {{"h.flv", "h"}}},
+        {"Chinese names",
+         {{"视频\\电影.flv", "1"}, {"音乐\\歌曲.MP3", "2"}, {"音乐\\歌曲.flv.txt", "3"}},
+         "mp3",
+         {{"歌曲.MP3", "2"}}},
+        // The last four bytes of "视频祌mvb" are the bytes of "rmvb", but its
+        // last characters are "祌", "m", "v", "b".
+        {"a tail that starts inside a Chinese character does not match",
+         {{"视频祌mvb", "1"}, {"片.rmvb", "2"}},
+         "rmvb",
+         {{"片.rmvb", "2"}}},
+        {"a Chinese type",
+         {{"a.视频", "1"}, {"b.视屏", "2"}},
+         "视频",
+         {{"a.视频", "1"}}},
+    };
+
+    for (const WalkCase& c : cases)
+    {
+        TempTree tree;
+        for (const auto& file : c.cache)
+            tree.AddFile("cache\\" + file.first, file.second);
+        if (std::string(c.title) == "hidden and system files are copied too")
+            ::SetFileAttributesA(tree.Path("cache\\h.flv").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        tree.AddFolder("dest");
+
+        ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("dest").c_str(), c.fileType);
+
+        const Files copied = TempTree::FilesIn(tree.Path("dest"));
+        EXPECT_EQ(c.expected, copied) << c.title << ": got " << Describe(copied);
+    }
+}
+
+TEST(ExtractCacheFiles, SeparatorsAtTheEndsOfFolders)
+{
+    struct Case { const char* title; const char* folderSuffix; const char* destinationSuffix; };
+    const Case cases[] = {
+        {"plain", "", ""},
+        {"folder ending in a backslash", "\\", ""},
+        {"destination ending in a backslash", "", "\\"},
+    };
+    for (const Case& c : cases)
+    {
+        TempTree tree;
+        tree.AddFile("cache\\a.flv", "a");
+        tree.AddFile("cache\\s\\b.flv", "b");
+        tree.AddFolder("dest");
+        ExtractCacheFiles((tree.Path("cache") + c.folderSuffix).c_str(), (tree.Path("dest") + c.destinationSuffix).c_str(),
+                          "flv");
+        EXPECT_EQ((Files{{"a.flv", "a"}, {"b.flv", "b"}}), TempTree::FilesIn(tree.Path("dest"))) << c.title;
+    }
+}
+
+TEST(ExtractCacheFiles, FolderEndingInTrailByteBackslashGetsItsOwnSeparator)
+{
+    // Taken byte-wise, "祈禱" ends in a backslash; a pattern without the
+    // separator would search the parent for "祈禱*.*" instead.
+    TempTree tree;
+    tree.AddFile("祈禱\\a.flv", "inside");
+    tree.AddFile("祈禱x.flv", "beside");
+    tree.AddFolder("dest");
+    ExtractCacheFiles(tree.Path("祈禱").c_str(), tree.Path("dest").c_str(), "flv");
+    EXPECT_EQ((Files{{"a.flv", "inside"}}), TempTree::FilesIn(tree.Path("dest")));
+}
+
+TEST(ExtractCacheFiles, ExistingTargetIsReplaced)
+{
+    TempTree tree;
+    tree.AddFile("cache\\a.flv", "new");
+    tree.AddFile("dest\\a.flv", "old and longer");
+    ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("dest").c_str(), "flv");
+    EXPECT_EQ((Files{{"a.flv", "new"}}), TempTree::FilesIn(tree.Path("dest")));
+}
+
+TEST(ExtractCacheFiles, SameNameTwiceKeepsTheOneCopiedLast)
+{
+    TempTree tree;
+    tree.AddFile("cache\\a\\dup.flv", "from a");
+    tree.AddFile("cache\\b\\dup.flv", "from b");
+    tree.AddFolder("dest");
+
+    // Walk order is the file system's: find which folder it delivers last.
+    std::string last;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = ::FindFirstFileA(tree.Path("cache\\*.*").c_str(), &entry);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    do
+    {
+        const std::string name = entry.cFileName;
+        if (name == "a" || name == "b")
+            last = name;
+    } while (::FindNextFileA(search, &entry));
+    ::FindClose(search);
+
+    ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("dest").c_str(), "flv");
+    EXPECT_EQ((Files{{"dup.flv", "from " + last}}), TempTree::FilesIn(tree.Path("dest")));
+}
+
+TEST(ExtractCacheFiles, NothingHappensWithoutASourceOrADestination)
+{
+    TempTree tree;
+    tree.AddFile("cache\\a.flv", "a");
+    tree.AddFolder("dest");
+
+    ExtractCacheFiles(tree.Path("missing").c_str(), tree.Path("dest").c_str(), "flv");
+    EXPECT_TRUE(TempTree::FilesIn(tree.Path("dest")).empty());
+
+    // A file given as the folder to walk is not a folder.
+    ExtractCacheFiles(tree.Path("cache\\a.flv").c_str(), tree.Path("dest").c_str(), "flv");
+    EXPECT_TRUE(TempTree::FilesIn(tree.Path("dest")).empty());
+
+    ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("no-such-dest").c_str(), "flv");
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(tree.Path("no-such-dest").c_str()));
+    EXPECT_EQ((Files{{"a.flv", "a"}}), TempTree::FilesIn(tree.Path("cache")));
+}
+
+TEST(ExtractCacheFiles, LockedFileIsSkippedAndTheWalkGoesOn)
+{
+    TempTree tree;
+    tree.AddFile("cache\\a\\locked.flv", "locked");
+    tree.AddFile("cache\\b\\free.flv", "free");
+    tree.AddFile("cache\\z.flv", "z");
+    tree.AddFolder("dest");
+    HANDLE lock = ::CreateFileA(tree.Path("cache\\a\\locked.flv").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+
+    ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("dest").c_str(), "flv");
+    ::CloseHandle(lock);
+
+    EXPECT_EQ((Files{{"free.flv", "free"}, {"z.flv", "z"}}), TempTree::FilesIn(tree.Path("dest")));
+}
+
+TEST(ExtractCacheFiles, CopyOntoItselfLeavesTheFileWhole)
+{
+    const std::string content(100000, 'q');
+
+    // The destination lies inside the walked tree: the walk meets the
+    // copies it made, and copies each onto itself.
+    {
+        TempTree tree;
+        tree.AddFile("cache\\a.flv", content);
+        tree.AddFile("cache\\dest\\b.flv", content + "b");
+        ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("cache\\dest").c_str(), "flv");
+        EXPECT_EQ((Files{{"a.flv", content}, {"b.flv", content + "b"}}), TempTree::FilesIn(tree.Path("cache\\dest")));
+        EXPECT_EQ(content, TempTree::ReadAll(tree.Path("cache\\a.flv")));
+    }
+    // The destination is the walked folder itself, named another way.
+    {
+        TempTree tree;
+        tree.AddFile("cache\\a.flv", content);
+        ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("cache\\..\\cache\\").c_str(), "flv");
+        EXPECT_EQ((Files{{"a.flv", content}}), TempTree::FilesIn(tree.Path("cache")));
+    }
+    // Two names of one file through a hard link.
+    {
+        TempTree tree;
+        tree.AddFile("cache\\a.flv", content);
+        tree.AddFolder("dest");
+        ASSERT_TRUE(::CreateHardLinkA(tree.Path("dest\\a.flv").c_str(), tree.Path("cache\\a.flv").c_str(), nullptr));
+        ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("dest").c_str(), "flv");
+        EXPECT_EQ(content, TempTree::ReadAll(tree.Path("cache\\a.flv")));
+        EXPECT_EQ(content, TempTree::ReadAll(tree.Path("dest\\a.flv")));
+    }
+}
+
+namespace
+{
+// The system takes at most MAX_PATH - 1 bytes of path. Names are sized so
+// that each case lands exactly on either side of that limit.
+std::string Padding(size_t length)
+{
+    return std::string(length, 'p');
+}
+}
+
+TEST(ExtractCacheFiles, PathsBeyondTheSystemLimitAreSkipped)
+{
+    TempTree tree;
+    const std::string cache = tree.Path("cache");
+    const size_t limit = MAX_PATH - 1;
+    ASSERT_LT(cache.size() + 60, limit);
+
+    // A folder whose own path fits but whose search pattern would not.
+    const std::string tightName = Padding(limit - cache.size() - 1 - 3);  // pattern: +"\*.*" is 4 bytes
+    tree.AddFile("cache\\near.flv", "near");
+    // A file whose full path is exactly the limit, and one a byte longer.
+    const std::string fitName = Padding(limit - cache.size() - 1 - 4) + ".flv";
+    const std::string overName = Padding(limit - cache.size() - 4) + ".flv";
+    tree.AddFile("cache\\" + fitName, "fits");
+
+    const std::wstring wideCache = L"\\\\?\\" + std::wstring(cache.begin(), cache.end());
+    const std::wstring wideTight = wideCache + L"\\" + std::wstring(tightName.begin(), tightName.end());
+    const std::wstring wideOver = wideCache + L"\\" + std::wstring(overName.begin(), overName.end());
+    ::CreateDirectoryW(wideTight.c_str(), nullptr);
+    ::CloseHandle(::CreateFileW((wideTight + L"\\in.flv").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    HANDLE over = ::CreateFileW(wideOver.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (over == INVALID_HANDLE_VALUE)
+        ADD_FAILURE() << "could not make a path past the limit, error " << ::GetLastError();
+    ::CloseHandle(over);
+
+    // Targets: a destination deep enough that only short names fit.
+    const std::string dest = tree.Path("d\\" + Padding(limit - 8 - tree.Root().size() - 3));
+    tree.AddFolder(dest.substr(tree.Root().size() + 1));
+    ASSERT_EQ(limit - 8, dest.size());
+
+    ExtractCacheFiles(cache.c_str(), dest.c_str(), "flv");
+
+    // "near.flv" makes a target of limit + 1 bytes; only names up to seven
+    // bytes fit after the separator.
+    EXPECT_TRUE(TempTree::FilesIn(dest).empty());
+
+    tree.AddFolder("short");
+    ExtractCacheFiles(cache.c_str(), tree.Path("short").c_str(), "flv");
+    EXPECT_EQ((Files{{"near.flv", "near"}, {fitName, "fits"}}), TempTree::FilesIn(tree.Path("short")));
+
+    ::DeleteFileW((wideTight + L"\\in.flv").c_str());
+    ::RemoveDirectoryW(wideTight.c_str());
+    ::DeleteFileW(wideOver.c_str());
+}
+
+TEST(ExtractCacheFiles, TargetsThatJustFitAreWritten)
+{
+    TempTree tree;
+    tree.AddFile("cache\\a.flv", "a");
+    tree.AddFile("cache\\abcd.flv", "abcd");
+    const size_t limit = MAX_PATH - 1;
+    const std::string dest = tree.Path(Padding(limit - tree.Root().size() - 1 - 6));
+    tree.AddFolder(dest.substr(tree.Root().size() + 1));
+
+    ExtractCacheFiles(tree.Path("cache").c_str(), dest.c_str(), "flv");
+    // dest + "\a.flv" is exactly the limit; "\abcd.flv" is three bytes over.
+    EXPECT_EQ((Files{{"a.flv", "a"}}), TempTree::FilesIn(dest));
+}
+
+TEST(ExtractCacheFiles, FolderLinkLoopEnds)
+{
+    // The test run links C:\quelt-fixtures\loop\back to its own parent
+    // folder from the host side, where a symbolic link can be made.
+    const char* loop = "C:\\quelt-fixtures\\loop";
+    if (::GetFileAttributesA("C:\\quelt-fixtures\\loop\\back\\item.flv") == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no folder link loop at " << loop;
+    TempTree tree;
+    tree.AddFolder("dest");
+    ExtractCacheFiles(loop, tree.Path("dest").c_str(), "flv");
+    EXPECT_EQ((Files{{"item.flv", "in the loop"}}), TempTree::FilesIn(tree.Path("dest")));
+}
