@@ -1,5 +1,7 @@
 #include "CString.h"
 
+#include "CWinApp.h"
+
 #include <mbstring.h>
 
 CString::CString(const char* text) : m_bytes(text ? text : "") {}
@@ -73,4 +75,32 @@ bool CString::EndsWithPathSeparator() const
 {
     return !IsEmpty() && (m_bytes.back() == '\\' || m_bytes.back() == '/')
            && IsCharStart(GetLength() - 1);
+}
+
+BOOL CString::LoadString(UINT id)
+{
+    // The system hands out a pointer to the resource's own UTF-16 text when
+    // the buffer size is 0, so no length has to be guessed.
+    const wchar_t* text = nullptr;
+    const int length = ::LoadStringW(AfxGetResourceHandle(), id, reinterpret_cast<LPWSTR>(&text), 0);
+    m_bytes.clear();
+    if (length <= 0 || !text)
+        return FALSE;
+    const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+    m_bytes.resize(static_cast<size_t>(bytes));
+    ::WideCharToMultiByte(CP_ACP, 0, text, length, &m_bytes[0], bytes, nullptr, nullptr);
+    return !m_bytes.empty();
+}
+
+CString CString::FromWindowText(HWND window)
+{
+    CString text;
+    const int length = ::GetWindowTextLengthA(window);
+    if (length > 0)
+    {
+        text.m_bytes.resize(static_cast<size_t>(length) + 1);
+        const int copied = ::GetWindowTextA(window, &text.m_bytes[0], length + 1);
+        text.m_bytes.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    }
+    return text;
 }

@@ -52,6 +52,13 @@ public:
     bool EndsWithBackslash() const;
     bool EndsWithPathSeparator() const;
 
+    // Loads a string resource of the application; FALSE, and an empty text,
+    // when there is none.
+    BOOL LoadString(UINT id);
+
+    // The text of a window, read whole whatever its length.
+    static CString FromWindowText(HWND window);
+
 private:
     std::string m_bytes;
 };

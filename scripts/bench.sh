@@ -10,5 +10,5 @@ source "$QUELT_ROOT/scripts/wine-env.sh"
 trap quelt_wine_stop EXIT
 quelt_wine_start
 out="$QUELT_BUILD_DIR/bench-walk.txt"
-timeout 1200 wine "$QUELT_BUILD_DIR/bench/bench_walk.exe" >"$out" 2>&1 || { cat "$out"; exit 1; }
+timeout 1200 wine "$QUELT_TEST_DIR/bench/bench_walk.exe" >"$out" 2>&1 || { cat "$out"; exit 1; }
 cat "$out"

@@ -1,6 +1,10 @@
 # Shared settings of the project's scripts; sourced, never run.
 QUELT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QUELT_BUILD_DIR=${QUELT_BUILD_DIR:-$QUELT_ROOT/build}
-export QUELT_ROOT QUELT_BUILD_DIR
+QUELT_PRODUCT_DIR=$QUELT_BUILD_DIR/product
+QUELT_TEST_DIR=$QUELT_BUILD_DIR/tests
+# The program as it ships; the user interface tests drive this very file.
+QUELT_PROGRAM=$QUELT_PRODUCT_DIR/app/Quelt.exe
+export QUELT_ROOT QUELT_BUILD_DIR QUELT_PRODUCT_DIR QUELT_TEST_DIR QUELT_PROGRAM
 
 quelt_log() { printf '[quelt] %s\n' "$*" >&2; }

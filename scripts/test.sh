@@ -10,5 +10,5 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 source "$QUELT_ROOT/scripts/wine-env.sh"
 trap quelt_wine_stop EXIT
 quelt_wine_start
-cd "$QUELT_BUILD_DIR"
+cd "$QUELT_TEST_DIR"
 ctest --output-on-failure -j1 "$@"

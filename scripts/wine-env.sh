@@ -51,6 +51,11 @@ quelt_wine_display() {
 quelt_wine_desktop() {
   timeout 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
   timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+  # The desktop that wineboot started is not a virtual one, and the keys
+  # only count for a desktop made after them: start the server afresh.
+  timeout 30 wineserver -k >/dev/null 2>&1 || true
+  timeout 30 wineserver -w >/dev/null 2>&1 || true
+  wineserver -p
   # An explorer started while the previous one is still winding down exits at
   # once: start it until one stays up.
   local attempt pid
@@ -87,8 +92,9 @@ quelt_wine_start() {
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   quelt_wine_locale
-  export LC_ALL=zh_CN.UTF-8
-  export LANG=zh_CN.UTF-8
+  # Bash itself cannot load a locale from LOCPATH and would warn; the Wine
+  # processes it starts can.
+  export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 2>/dev/null
   quelt_wine_display "$user_display" || return 1
   quelt_log "Wine prefix $WINEPREFIX on display $DISPLAY"
   # A persistent server saves every later wine process the start of one.

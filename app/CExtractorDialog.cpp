@@ -1,0 +1,168 @@
+#include "CExtractorDialog.h"
+
+#include "CPaintDC.h"
+#include "CWinApp.h"
+#include "CacheRoot.h"
+#include "ExtractCacheFiles.h"
+#include "resource.h"
+
+#include <shlobj.h>
+
+namespace
+{
+const char kPromptCaption[] = "提示";
+const char* const kFileTypes[] = {"swf", "flv", "mp3", "mp4", "jpg", "png", "avi", "wmv", "rmvb", "rm", "mid"};
+// Index of "flv" once the combo box has sorted the list.
+const int kDefaultTypeIndex = 1;
+
+// Runs the shell's folder browser. The chosen folder is empty when the
+// browser was cancelled or the choice has no file-system path (a virtual
+// folder: whatever the shell leaves in the buffer then names no folder).
+// FALSE when the shell's allocator is not to be had.
+bool BrowseForFolder(CString& chosen)
+{
+    char displayName[MAX_PATH] = "";
+    BROWSEINFOA info = {};
+    info.hwndOwner = nullptr;
+    info.pidlRoot = nullptr;
+    info.pszDisplayName = displayName;
+    info.lpszTitle = "选择缓存文件接收路径";
+    info.ulFlags = BIF_EDITBOX;
+    info.lpfn = nullptr;
+
+    LPITEMIDLIST item = ::SHBrowseForFolderA(&info);
+    chosen.Empty();
+    if (item && ::SHGetPathFromIDListA(item, displayName))
+        chosen = displayName;
+
+    IMalloc* allocator = nullptr;
+    if (FAILED(::SHGetMalloc(&allocator)) || !allocator)
+        return false;
+    allocator->Free(item);
+    allocator->Release();
+    return true;
+}
+}
+
+const MessageMap* CExtractorDialog::ThisMessageMap()
+{
+    static const MessageMapEntry entries[] = {
+        OnMessage<&CExtractorDialog::OnPaint>(WM_PAINT),
+        OnMessage<&CExtractorDialog::OnQueryDragIcon>(WM_QUERYDRAGICON),
+        OnCommand<&CExtractorDialog::OnBrowseClicked>(BN_CLICKED, IDC_BROWSE),
+        OnCommand<&CExtractorDialog::OnExtractClicked>(BN_CLICKED, IDC_EXTRACT),
+        OnMessage<&CExtractorDialog::OnClose>(WM_CLOSE),
+    };
+    static const MessageMap map(CDialog::ThisMessageMap(), entries);
+    return &map;
+}
+
+CExtractorDialog::CExtractorDialog(CWnd* parent)
+    : CDialog(IDD_EXTRACTOR, parent),
+      m_hIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAIN_ICON)))
+{
+}
+
+void CExtractorDialog::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_FILE_TYPE, m_typeCombo);
+    DDX_Text(pDX, IDC_SAVE_PATH, m_savePath);
+    DDX_CBString(pDX, IDC_FILE_TYPE, m_fileType);
+}
+
+BOOL CExtractorDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    // The save path can only come from the folder browser.
+    ::SendMessageA(GetDlgItem(IDC_SAVE_PATH), EM_SETREADONLY, TRUE, 0);
+
+    FillTypeList();
+    m_typeCombo.SetCurSel(kDefaultTypeIndex);
+    return TRUE;
+}
+
+void CExtractorDialog::FillTypeList()
+{
+    for (const char* type : kFileTypes)
+        m_typeCombo.AddString(type);
+}
+
+void CExtractorDialog::OnBrowseClicked()
+{
+    // A type typed but not yet saved would be lost by the write-back below.
+    UpdateData(TRUE);
+
+    CString chosen;
+    if (!BrowseForFolder(chosen))
+        return;
+    m_savePath = chosen;
+    UpdateData(FALSE);
+}
+
+void CExtractorDialog::ShowExtracting(bool extracting)
+{
+    ::EnableWindow(GetDlgItem(IDC_BROWSE), !extracting);
+    ::EnableWindow(GetDlgItem(IDC_EXTRACT), !extracting);
+    SetDlgItemText(IDC_SETTINGS_GROUP, extracting ? "正在提取..." : "设置");
+}
+
+void CExtractorDialog::OnExtractClicked()
+{
+    UpdateData(TRUE);
+    if (m_fileType.IsEmpty())
+    {
+        MessageBox("请选择或输入文件类型", kPromptCaption, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (m_savePath.IsEmpty())
+    {
+        MessageBox("请选择保存路径", kPromptCaption, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+
+    ShowExtracting(true);
+    // The walk blocks this thread; without this the user would not see the
+    // disabled buttons and the caption until it is over.
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ExtractCacheFiles(CACHE_ROOT, m_savePath, m_fileType);
+    ShowExtracting(false);
+
+    if (MessageBox("提取完成,是否打开文件夹", kPromptCaption, MB_YESNO | MB_ICONQUESTION) == IDYES)
+        ::ShellExecuteA(nullptr, "open", m_savePath, nullptr, nullptr, SW_SHOW);
+}
+
+void CExtractorDialog::OnPaint()
+{
+    if (IsIconic())
+    {
+        CPaintDC dc(this);
+        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+
+        const int iconWidth = ::GetSystemMetrics(SM_CXICON);
+        const int iconHeight = ::GetSystemMetrics(SM_CYICON);
+        RECT client;
+        GetClientRect(&client);
+        const int x = (client.right - client.left - iconWidth + 1) / 2;
+        const int y = (client.bottom - client.top - iconHeight + 1) / 2;
+        ::DrawIcon(dc, x, y, m_hIcon);
+    }
+    else
+    {
+        CDialog::OnPaint();
+    }
+}
+
+HCURSOR CExtractorDialog::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CExtractorDialog::OnClose()
+{
+    CDialog::OnClose();
+}
