@@ -1,5 +1,6 @@
 #include "CExtractorDialog.h"
 
+#include "CAboutDialog.h"
 #include "CPaintDC.h"
 #include "CWinApp.h"
 #include "CacheRoot.h"
@@ -47,11 +48,14 @@ bool BrowseForFolder(CString& chosen)
 const MessageMap* CExtractorDialog::ThisMessageMap()
 {
     static const MessageMapEntry entries[] = {
+        OnMessage<&CExtractorDialog::OnSysCommand>(WM_SYSCOMMAND),
         OnMessage<&CExtractorDialog::OnPaint>(WM_PAINT),
         OnMessage<&CExtractorDialog::OnQueryDragIcon>(WM_QUERYDRAGICON),
         OnCommand<&CExtractorDialog::OnBrowseClicked>(BN_CLICKED, IDC_BROWSE),
         OnCommand<&CExtractorDialog::OnExtractClicked>(BN_CLICKED, IDC_EXTRACT),
+        OnMessage<&CExtractorDialog::OnLButtonDown>(WM_LBUTTONDOWN),
         OnMessage<&CExtractorDialog::OnClose>(WM_CLOSE),
+        OnMessage<&CExtractorDialog::OnMouseMove>(WM_MOUSEMOVE),
     };
     static const MessageMap map(CDialog::ThisMessageMap(), entries);
     return &map;
@@ -66,6 +70,7 @@ CExtractorDialog::CExtractorDialog(CWnd* parent)
 void CExtractorDialog::DoDataExchange(CDataExchange* pDX)
 {
     CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_LOGO, m_picture);
     DDX_Control(pDX, IDC_FILE_TYPE, m_typeCombo);
     DDX_Text(pDX, IDC_SAVE_PATH, m_savePath);
     DDX_CBString(pDX, IDC_FILE_TYPE, m_fileType);
@@ -74,9 +79,13 @@ void CExtractorDialog::DoDataExchange(CDataExchange* pDX)
 BOOL CExtractorDialog::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    AddAboutItem();
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
+
+    if (m_picture.LoadFromResource(MAKEINTRESOURCEA(IDR_LOGO_GIF), "GIF"))
+        m_picture.Show();
 
     // The save path can only come from the folder browser.
     ::SendMessageA(GetDlgItem(IDC_SAVE_PATH), EM_SETREADONLY, TRUE, 0);
@@ -84,6 +93,61 @@ BOOL CExtractorDialog::OnInitDialog()
     FillTypeList();
     m_typeCombo.SetCurSel(kDefaultTypeIndex);
     return TRUE;
+}
+
+void CExtractorDialog::AddAboutItem() const
+{
+    HMENU systemMenu = GetSystemMenu(FALSE);
+    if (!systemMenu)
+        return;
+    CString text;
+    if (!text.LoadString(IDS_ABOUT_MENU))
+        return;
+    ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUT, text);
+}
+
+void CExtractorDialog::ShowAbout() const
+{
+    CAboutDialog about;
+    about.DoModal();
+}
+
+void CExtractorDialog::OnSysCommand(UINT id, LPARAM lParam)
+{
+    if ((id & 0xFFF0) == IDM_ABOUT)
+        ShowAbout();
+    else
+        CDialog::OnSysCommand(id, lParam);
+}
+
+RECT CExtractorDialog::LogoRect() const
+{
+    RECT logo;
+    m_picture.GetWindowRect(&logo);
+    ScreenToClient(&logo);
+    return logo;
+}
+
+void CExtractorDialog::OnLButtonDown(UINT flags, CPoint point)
+{
+    // The logo static has no SS_NOTIFY, so clicks on it come to the dialog.
+    const RECT logo = LogoRect();
+    if (::PtInRect(&logo, point))
+        ShowAbout();
+    CDialog::OnLButtonDown(flags, point);
+}
+
+void CExtractorDialog::OnMouseMove(UINT flags, CPoint point)
+{
+    // Where the cursor is now, not where the message says it was.
+    const RECT logo = LogoRect();
+    POINT cursor;
+    ::GetCursorPos(&cursor);
+    ScreenToClient(&cursor);
+    if (::PtInRect(&logo, cursor))
+        ::SetCursor(::LoadCursorA(nullptr, IDC_HAND));
+    CDialog::OnMouseMove(flags, point);
 }
 
 void CExtractorDialog::FillTypeList()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CAnimatedPicture.h"
 #include "CComboBox.h"
 #include "CDialog.h"
 #include "CString.h"
@@ -19,18 +20,26 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
 
+    void OnSysCommand(UINT id, LPARAM lParam);
     void OnPaint();
     HCURSOR OnQueryDragIcon();
     void OnBrowseClicked();
     void OnExtractClicked();
+    void OnLButtonDown(UINT flags, CPoint point);
     void OnClose();
+    void OnMouseMove(UINT flags, CPoint point);
 
+    CAnimatedPicture m_picture;
     CComboBox m_typeCombo;
     CString m_savePath;
     CString m_fileType;
     HICON m_hIcon;
 
 private:
+    void AddAboutItem() const;
+    void ShowAbout() const;
+    // The logo's current rectangle in this dialog's client coordinates.
+    RECT LogoRect() const;
     void FillTypeList();
     void ShowExtracting(bool extracting);
 };

@@ -1,0 +1,38 @@
+#include "CAboutDialog.h"
+
+#include "resource.h"
+
+namespace
+{
+const DWORD kFadeMilliseconds = 500;
+}
+
+const MessageMap* CAboutDialog::ThisMessageMap()
+{
+    static const MessageMapEntry entries[] = {
+        OnMessage<&CAboutDialog::OnClose>(WM_CLOSE),
+    };
+    static const MessageMap map(CDialog::ThisMessageMap(), entries);
+    return &map;
+}
+
+CAboutDialog::CAboutDialog() : CDialog(IDD_ABOUT) {}
+
+void CAboutDialog::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+}
+
+BOOL CAboutDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    return TRUE;
+}
+
+void CAboutDialog::OnClose()
+{
+    // Returns when the fade is over; where the system cannot fade, the box
+    // simply closes.
+    ::AnimateWindow(m_hWnd, kFadeMilliseconds, AW_BLEND | AW_HIDE);
+    CDialog::OnClose();
+}
