@@ -1,0 +1,129 @@
+#include "ScratchFolder.h"
+
+#include <stdexcept>
+
+namespace
+{
+// Every folder on the way, outermost first; the drive ("C:") is not one.
+std::vector<std::string> FoldersOnTheWay(const std::string& path)
+{
+    std::vector<std::string> folders;
+    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
+        folders.push_back(path.substr(0, slash));
+    folders.push_back(path);
+    return folders;
+}
+
+std::string ReadAll(const std::string& path)
+{
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<unreadable>";
+    std::string content;
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        content.append(buffer, read);
+    ::CloseHandle(file);
+    return content;
+}
+}
+
+ScratchFolder::ScratchFolder(std::string path) : m_path(std::move(path))
+{
+    RemoveTree(m_path);
+    for (const std::string& folder : FoldersOnTheWay(m_path))
+    {
+        if (Exists(folder))
+            continue;
+        if (!::CreateDirectoryA(folder.c_str(), nullptr))
+            throw std::runtime_error("cannot make " + folder + ", error " + std::to_string(::GetLastError()));
+        if (folder != m_path)
+            m_madeAbove.insert(m_madeAbove.begin(), folder);
+    }
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    RemoveTree(m_path);
+    for (const std::string& folder : m_madeAbove)
+        ::RemoveDirectoryA(folder.c_str());
+}
+
+std::string ScratchFolder::InTemp(const std::string& name)
+{
+    char temp[MAX_PATH] = "";
+    ::GetTempPathA(MAX_PATH, temp);
+    char full[MAX_PATH] = "";
+    ::GetLongPathNameA(temp, full, MAX_PATH);
+    return std::string(full) + "quelt-ui-" + std::to_string(::GetCurrentProcessId()) + "-" + name;
+}
+
+void ScratchFolder::AddFolder(const std::string& relative) const
+{
+    for (const std::string& folder : FoldersOnTheWay(Path(relative)))
+        ::CreateDirectoryA(folder.c_str(), nullptr);
+}
+
+void ScratchFolder::AddFile(const std::string& relative, const std::string& content) const
+{
+    const std::string path = Path(relative);
+    const size_t slash = path.rfind('\\');
+    if (slash > m_path.size())
+        AddFolder(path.substr(m_path.size() + 1, slash - m_path.size() - 1));
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot make " + path + ", error " + std::to_string(::GetLastError()));
+    DWORD written = 0;
+    ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    ::CloseHandle(file);
+}
+
+std::map<std::string, std::string> ScratchFolder::Contents(const std::string& folder)
+{
+    std::map<std::string, std::string> contents;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return contents;
+    do
+    {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        contents[name] = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "<folder>" : ReadAll(folder + "\\" + name);
+    } while (::FindNextFileA(search, &entry));
+    ::FindClose(search);
+    return contents;
+}
+
+bool ScratchFolder::Exists(const std::string& path)
+{
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void ScratchFolder::RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE search = ::FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            const std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string child = path + "\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+            {
+                ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileA(child.c_str());
+            }
+        } while (::FindNextFileA(search, &entry));
+        ::FindClose(search);
+    }
+    ::RemoveDirectoryA(path.c_str());
+}

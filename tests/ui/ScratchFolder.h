@@ -1,0 +1,42 @@
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+// A folder tree that one test makes and removes again: at a fixed place
+// (the program's cache folder) or in the temporary folder. Folders above it
+// that did not exist are made too, and removed with it.
+class ScratchFolder
+{
+public:
+    explicit ScratchFolder(std::string path);
+    ~ScratchFolder();
+
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    // A path in the temporary folder, unique to this test process.
+    static std::string InTemp(const std::string& name);
+
+    const std::string& Path() const { return m_path; }
+    std::string Path(const std::string& relative) const { return m_path + "\\" + relative; }
+
+    // Makes the file (relative path, backslashes) and the folders above it.
+    void AddFile(const std::string& relative, const std::string& content) const;
+    void AddFolder(const std::string& relative) const;
+
+    // What lies directly in a folder: each file's name with its content,
+    // each folder's name with the content "<folder>".
+    static std::map<std::string, std::string> Contents(const std::string& folder);
+
+private:
+    static bool Exists(const std::string& path);
+    static void RemoveTree(const std::string& path);
+
+    std::string m_path;
+    // Folders this object made above m_path, innermost first.
+    std::vector<std::string> m_madeAbove;
+};
