@@ -31,6 +31,13 @@ BOOL CAboutDialog::OnInitDialog()
 
 void CAboutDialog::OnClose()
 {
+    // Hiding the active box hands activation on at once, and only an enabled
+    // owner can take it; the end of the modal run, which enables the owner,
+    // comes after the fade. Without this the main dialog is left inactive
+    // with the keyboard nowhere, or behind whatever window took activation.
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (owner)
+        ::EnableWindow(owner, TRUE);
     // Returns when the fade is over; where the system cannot fade, the box
     // simply closes.
     ::AnimateWindow(m_hWnd, kFadeMilliseconds, AW_BLEND | AW_HIDE);
