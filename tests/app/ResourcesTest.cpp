@@ -1,6 +1,6 @@
-// The program's resources as they are stored in the executable: the main
-// dialog's template byte by byte, the languages, the icon's images and the
-// version block.
+// The program's resources as they are stored in the executable: both
+// dialogs' templates byte by byte, the About item's text, the languages, the
+// icon's images and the version block.
 #include "resource.h"
 
 #include <gtest/gtest.h>
@@ -190,6 +190,71 @@ TEST(Resources, MainDialogTemplate)
         EXPECT_EQ(expected[i], controls[i]) << "control " << i + 1;
 }
 
+// The About box keeps the classic template form, whose controls carry a
+// 16-bit id and no help id.
+TEST(Resources, AboutBoxTemplate)
+{
+    const std::vector<BYTE> bytes = ResourceBytes(RT_DIALOG, MAKEINTRESOURCEA(IDD_ABOUT));
+    ASSERT_FALSE(bytes.empty()) << "no dialog template " << IDD_ABOUT;
+    TemplateReader read(bytes);
+
+    const DWORD style = read.Dword();
+    ASSERT_NE(0xFFFF0001u, style) << "an extended template";
+    EXPECT_EQ(0x80C800C0u, style);
+    EXPECT_EQ(0u, read.Dword()) << "extended style";
+    const WORD count = read.Word();
+    EXPECT_EQ(0, read.Short());
+    EXPECT_EQ(0, read.Short());
+    EXPECT_EQ(173, read.Short());
+    EXPECT_EQ(65, read.Short());
+    EXPECT_EQ("", read.NameOrOrdinal()) << "menu";
+    EXPECT_EQ("", read.NameOrOrdinal()) << "class";
+    EXPECT_EQ("关于 Quelt 缓存文件提取器", Narrow(read.WideString().c_str()));
+    ASSERT_TRUE(style & DS_SETFONT);
+    EXPECT_EQ(9, read.Word()) << "points";
+    EXPECT_EQ("宋体", Narrow(read.WideString().c_str()));
+
+    std::vector<Control> controls;
+    for (WORD i = 0; i < count && !read.Overrun(); ++i)
+    {
+        read.AlignToDword();
+        Control c{};
+        c.style = read.Dword();
+        EXPECT_EQ(0u, read.Dword()) << "extended style of control " << i + 1;
+        c.x = read.Short();
+        c.y = read.Short();
+        c.cx = read.Short();
+        c.cy = read.Short();
+        c.id = read.Word();
+        c.className = ClassName(read.NameOrOrdinal());
+        c.text = read.NameOrOrdinal();
+        read.Skip(read.Word());  // creation data
+        controls.push_back(c);
+    }
+    ASSERT_FALSE(read.Overrun()) << "the template ends early";
+
+    // The icon control names the icon by its ordinal, 0xFFFF then 128. The
+    // colons are full-width (U+FF1A).
+    const DWORD none = 0xFFFF;
+    const std::vector<Control> expected = {
+        {none, "static", "#128", 7, 13, 21, 21, 0x50000003, 0},
+        {none, "static", "Quelt 缓存文件提取器 1.0 版", 39, 16, 119, 8, 0x50020080, 0},
+        {none, "static", "作者：Quelt", 39, 31, 119, 8, 0x50020000, 0},
+        {none, "button", "", 34, 7, 132, 51, 0x50000007, 0},
+        {none, "static", "邮箱：qt@example.com", 39, 46, 89, 8, 0x50020000, 0},
+    };
+    ASSERT_EQ(expected.size(), controls.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(expected[i], controls[i]) << "control " << i + 1;
+}
+
+TEST(Resources, AboutMenuText)
+{
+    char text[128] = "";
+    ASSERT_GT(::LoadStringA(::GetModuleHandleA(nullptr), IDS_ABOUT_MENU, text, sizeof text), 0);
+    EXPECT_EQ("关于 Quelt 缓存文件提取器(&A)...", std::string(text));
+}
+
 namespace
 {
 struct ResourceEntry
@@ -241,7 +306,8 @@ TEST(Resources, AllInChinesePrc)
 
     // The ones the program looks up by name are among them.
     const std::pair<LPCSTR, int> needed[] = {
-        {RT_DIALOG, IDD_EXTRACTOR}, {RT_GROUP_ICON, IDR_MAIN_ICON}, {"GIF", IDR_LOGO_GIF}, {RT_VERSION, 1}};
+        {RT_DIALOG, IDD_EXTRACTOR}, {RT_DIALOG, IDD_ABOUT}, {RT_STRING, IDS_ABOUT_MENU / 16 + 1},
+        {RT_GROUP_ICON, IDR_MAIN_ICON}, {"GIF", IDR_LOGO_GIF}, {RT_VERSION, 1}};
     for (const auto& resource : needed)
         EXPECT_TRUE(::FindResourceExA(module, resource.first, MAKEINTRESOURCEA(resource.second), chinesePrc))
             << "resource " << resource.second;

@@ -9,6 +9,10 @@
 // (initialised, centred, shown, the focus set), whenShown runs on the
 // dialog's own thread and the dialog ends. A test derives from it to reach
 // the protected members of the class under test.
+//
+// With endsByItself set, whenShown starts one of the dialog's own ways out
+// (a key, a close) and the dialog ends by that, with that way's result; the
+// timeout still ends a dialog that never does.
 template <class Dialog>
 class ShownDialog : public Dialog
 {
@@ -21,6 +25,7 @@ public:
     static constexpr INT_PTR kTimedOut = 0x5158;
 
     std::function<void()> whenShown;
+    bool endsByItself = false;
 
 protected:
     BOOL OnInitDialog() override
@@ -42,10 +47,12 @@ protected:
         }
         if (message != kRunCheck)
             return Dialog::WindowProc(message, wParam, lParam);
-        ::KillTimer(this->m_hWnd, kTimeoutTimer);
+        if (!endsByItself)
+            ::KillTimer(this->m_hWnd, kTimeoutTimer);
         if (whenShown)
             whenShown();
-        this->EndDialog(static_cast<int>(kChecked));
+        if (!endsByItself)
+            this->EndDialog(static_cast<int>(kChecked));
         return 0;
     }
 

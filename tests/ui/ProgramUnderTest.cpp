@@ -388,6 +388,33 @@ HWND ProgramUnderTest::WaitForBrowser(const std::vector<HWND>& except, DWORD tim
     return ::testing::AssertionSuccess();
 }
 
+::testing::AssertionResult ProgramUnderTest::Settle() const
+{
+    // Posted messages are handled in the order they were posted, whichever
+    // of the thread's windows they are for, so a marker posted now takes
+    // effect only after what was posted before. The marker is the path box's
+    // text limit, which nothing else uses: the box is read-only.
+    HWND box = Item(IDC_SAVE_PATH);
+    DWORD_PTR limit = 0;
+    if (!Ask(box, EM_GETLIMITTEXT, 0, 0, limit))
+        return ::testing::AssertionFailure() << "the program does not answer";
+    const DWORD_PTR marker = limit == 4321 ? 4322 : 4321;
+    if (!::PostMessageA(box, EM_SETLIMITTEXT, marker, 0))
+        return ::testing::AssertionFailure() << "cannot post to the program, error " << ::GetLastError();
+    const bool handled = WaitUntil(
+        [&] {
+            DWORD_PTR now = 0;
+            return Ask(box, EM_GETLIMITTEXT, 0, 0, now) && now == marker;
+        },
+        kTimeoutMs);
+    DWORD_PTR ignored = 0;
+    Ask(box, EM_SETLIMITTEXT, limit, 0, ignored);
+    if (!handled)
+        return ::testing::AssertionFailure() << "the program did not get through its messages within " << kTimeoutMs
+                                             << " ms";
+    return ::testing::AssertionSuccess();
+}
+
 ::testing::AssertionResult ProgramUnderTest::IsIdle() const
 {
     DWORD_PTR ignored = 0;

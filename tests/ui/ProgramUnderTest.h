@@ -90,6 +90,10 @@ public:
     // shows the outcome of the choice.
     ::testing::AssertionResult ChooseFolder(const std::string& path) const;
 
+    // Waits until the program has handled every message posted to it before
+    // the call (or is handling one in a modal loop that it started).
+    ::testing::AssertionResult Settle() const;
+
     // The program answers messages, shows no other window, and both buttons
     // are enabled.
     ::testing::AssertionResult IsIdle() const;
