@@ -1,5 +1,5 @@
 #include "CFileFind.h"
-#include "TempTree.h"
+#include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +37,7 @@ std::map<std::string, Entry> Walk(CFileFind& finder, const char* pattern, int* a
 
 TEST(CFileFind, SeesEveryEntryOnceIncludingDotsAndHidden)
 {
-    TempTree tree;
+    ScratchFolder tree;
     tree.AddFile("a.flv", "1");
     tree.AddFile("noext", "2");
     tree.AddFile("hidden.flv", "3");
@@ -46,7 +46,7 @@ TEST(CFileFind, SeesEveryEntryOnceIncludingDotsAndHidden)
 
     CFileFind finder;
     int advances = 0;
-    const auto entries = Walk(finder, (tree.Root() + "\\*.*").c_str(), &advances);
+    const auto entries = Walk(finder, (tree.Path() + "\\*.*").c_str(), &advances);
 
     EXPECT_EQ(6, advances);
     const std::set<std::string> names = {".", "..", "a.flv", "noext", "hidden.flv", "sub"};
@@ -64,10 +64,10 @@ TEST(CFileFind, SeesEveryEntryOnceIncludingDotsAndHidden)
 
 TEST(CFileFind, LastEntryReportsNoFollower)
 {
-    TempTree tree;
+    ScratchFolder tree;
     tree.AddFile("only.txt", "x");
     CFileFind finder;
-    ASSERT_TRUE(finder.FindFile((tree.Root() + "\\only.txt").c_str()));
+    ASSERT_TRUE(finder.FindFile((tree.Path() + "\\only.txt").c_str()));
     EXPECT_FALSE(finder.FindNextFile());
     EXPECT_STREQ("only.txt", finder.GetFileName());
     // Past the end the search stays on its last entry and says so again.
@@ -77,15 +77,15 @@ TEST(CFileFind, LastEntryReportsNoFollower)
 
 TEST(CFileFind, NothingFoundAndClosedSearchesGiveNoEntry)
 {
-    TempTree tree;
+    ScratchFolder tree;
     CFileFind finder;
-    EXPECT_FALSE(finder.FindFile((tree.Root() + "\\missing\\*.*").c_str()));
+    EXPECT_FALSE(finder.FindFile((tree.Path() + "\\missing\\*.*").c_str()));
     EXPECT_FALSE(finder.FindNextFile());
     EXPECT_STREQ("", finder.GetFileName());
     EXPECT_STREQ("", finder.GetFilePath());
     EXPECT_FALSE(finder.IsDirectory());
 
-    ASSERT_TRUE(finder.FindFile((tree.Root() + "\\*.*").c_str()));
+    ASSERT_TRUE(finder.FindFile((tree.Path() + "\\*.*").c_str()));
     finder.FindNextFile();
     finder.Close();
     EXPECT_FALSE(finder.FindNextFile());
@@ -95,16 +95,16 @@ TEST(CFileFind, NothingFoundAndClosedSearchesGiveNoEntry)
 
 TEST(CFileFind, FilePathIsAbsoluteWithOneSeparator)
 {
-    TempTree tree;
+    ScratchFolder tree;
     tree.AddFile("sub\\视频.flv", "v");
     const std::string expected = tree.Path("sub\\视频.flv");
 
     struct Case { std::string pattern; };
     const Case cases[] = {
-        {tree.Root() + "\\sub\\*.flv"},
-        {tree.Root() + "\\sub\\\\*.flv"},
-        {tree.Root() + "/sub/*.flv"},
-        {tree.Root() + "\\sub\\..\\sub\\*.flv"},
+        {tree.Path() + "\\sub\\*.flv"},
+        {tree.Path() + "\\sub\\\\*.flv"},
+        {tree.Path() + "/sub/*.flv"},
+        {tree.Path() + "\\sub\\..\\sub\\*.flv"},
     };
     for (const Case& c : cases)
     {
@@ -139,10 +139,10 @@ TEST(CFileFind, FolderEndingInTrailByteBackslashIsAFolderName)
 {
     // "禱" is 0xB6 0x5C: its second byte is a backslash byte, yet the folder
     // name does not end in a separator.
-    TempTree tree;
+    ScratchFolder tree;
     tree.AddFile("祈禱\\a.flv", "a");
     CFileFind finder;
-    ASSERT_TRUE(finder.FindFile((tree.Root() + "\\祈禱\\*.flv").c_str()));
+    ASSERT_TRUE(finder.FindFile((tree.Path() + "\\祈禱\\*.flv").c_str()));
     finder.FindNextFile();
     EXPECT_EQ(tree.Path("祈禱\\a.flv"), std::string(finder.GetFilePath()));
 }

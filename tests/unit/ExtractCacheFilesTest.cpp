@@ -1,5 +1,5 @@
 #include "ExtractCacheFiles.h"
-#include "TempTree.h"
+#include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -89,7 +89,7 @@ TEST(ExtractCacheFiles, CopiesMatchingFilesFlat)
 
     for (const WalkCase& c : cases)
     {
-        TempTree tree;
+        ScratchFolder tree;
         for (const auto& file : c.cache)
             tree.AddFile("cache\\" + file.first, file.second);
         if (std::string(c.title) == "hidden and system files are copied too")
@@ -98,7 +98,7 @@ TEST(ExtractCacheFiles, CopiesMatchingFilesFlat)
 
         ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("dest").c_str(), c.fileType);
 
-        const Files copied = TempTree::FilesIn(tree.Path("dest"));
+        const Files copied = ScratchFolder::Files(tree.Path("dest"));
         EXPECT_EQ(c.expected, copied) << c.title << ": got " << Describe(copied);
     }
 }
@@ -113,13 +113,13 @@ TEST(ExtractCacheFiles, SeparatorsAtTheEndsOfFolders)
     };
     for (const Case& c : cases)
     {
-        TempTree tree;
+        ScratchFolder tree;
         tree.AddFile("cache\\a.flv", "a");
         tree.AddFile("cache\\s\\b.flv", "b");
         tree.AddFolder("dest");
         ExtractCacheFiles((tree.Path("cache") + c.folderSuffix).c_str(), (tree.Path("dest") + c.destinationSuffix).c_str(),
                           "flv");
-        EXPECT_EQ((Files{{"a.flv", "a"}, {"b.flv", "b"}}), TempTree::FilesIn(tree.Path("dest"))) << c.title;
+        EXPECT_EQ((Files{{"a.flv", "a"}, {"b.flv", "b"}}), ScratchFolder::Files(tree.Path("dest"))) << c.title;
     }
 }
 
@@ -127,26 +127,26 @@ TEST(ExtractCacheFiles, FolderEndingInTrailByteBackslashGetsItsOwnSeparator)
 {
     // Taken byte-wise, "祈禱" ends in a backslash; a pattern without the
     // separator would search the parent for "祈禱*.*" instead.
-    TempTree tree;
+    ScratchFolder tree;
     tree.AddFile("祈禱\\a.flv", "inside");
     tree.AddFile("祈禱x.flv", "beside");
     tree.AddFolder("dest");
     ExtractCacheFiles(tree.Path("祈禱").c_str(), tree.Path("dest").c_str(), "flv");
-    EXPECT_EQ((Files{{"a.flv", "inside"}}), TempTree::FilesIn(tree.Path("dest")));
+    EXPECT_EQ((Files{{"a.flv", "inside"}}), ScratchFolder::Files(tree.Path("dest")));
 }
 
 TEST(ExtractCacheFiles, ExistingTargetIsReplaced)
 {
-    TempTree tree;
+    ScratchFolder tree;
     tree.AddFile("cache\\a.flv", "new");
     tree.AddFile("dest\\a.flv", "old and longer");
     ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("dest").c_str(), "flv");
-    EXPECT_EQ((Files{{"a.flv", "new"}}), TempTree::FilesIn(tree.Path("dest")));
+    EXPECT_EQ((Files{{"a.flv", "new"}}), ScratchFolder::Files(tree.Path("dest")));
 }
 
 TEST(ExtractCacheFiles, SameNameTwiceKeepsTheOneCopiedLast)
 {
-    TempTree tree;
+    ScratchFolder tree;
     tree.AddFile("cache\\a\\dup.flv", "from a");
     tree.AddFile("cache\\b\\dup.flv", "from b");
     tree.AddFolder("dest");
@@ -165,30 +165,30 @@ TEST(ExtractCacheFiles, SameNameTwiceKeepsTheOneCopiedLast)
     ::FindClose(search);
 
     ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("dest").c_str(), "flv");
-    EXPECT_EQ((Files{{"dup.flv", "from " + last}}), TempTree::FilesIn(tree.Path("dest")));
+    EXPECT_EQ((Files{{"dup.flv", "from " + last}}), ScratchFolder::Files(tree.Path("dest")));
 }
 
 TEST(ExtractCacheFiles, NothingHappensWithoutASourceOrADestination)
 {
-    TempTree tree;
+    ScratchFolder tree;
     tree.AddFile("cache\\a.flv", "a");
     tree.AddFolder("dest");
 
     ExtractCacheFiles(tree.Path("missing").c_str(), tree.Path("dest").c_str(), "flv");
-    EXPECT_TRUE(TempTree::FilesIn(tree.Path("dest")).empty());
+    EXPECT_TRUE(ScratchFolder::Files(tree.Path("dest")).empty());
 
     // A file given as the folder to walk is not a folder.
     ExtractCacheFiles(tree.Path("cache\\a.flv").c_str(), tree.Path("dest").c_str(), "flv");
-    EXPECT_TRUE(TempTree::FilesIn(tree.Path("dest")).empty());
+    EXPECT_TRUE(ScratchFolder::Files(tree.Path("dest")).empty());
 
     ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("no-such-dest").c_str(), "flv");
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(tree.Path("no-such-dest").c_str()));
-    EXPECT_EQ((Files{{"a.flv", "a"}}), TempTree::FilesIn(tree.Path("cache")));
+    EXPECT_EQ((Files{{"a.flv", "a"}}), ScratchFolder::Files(tree.Path("cache")));
 }
 
 TEST(ExtractCacheFiles, LockedFileIsSkippedAndTheWalkGoesOn)
 {
-    TempTree tree;
+    ScratchFolder tree;
     tree.AddFile("cache\\a\\locked.flv", "locked");
     tree.AddFile("cache\\b\\free.flv", "free");
     tree.AddFile("cache\\z.flv", "z");
@@ -200,7 +200,7 @@ TEST(ExtractCacheFiles, LockedFileIsSkippedAndTheWalkGoesOn)
     ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("dest").c_str(), "flv");
     ::CloseHandle(lock);
 
-    EXPECT_EQ((Files{{"free.flv", "free"}, {"z.flv", "z"}}), TempTree::FilesIn(tree.Path("dest")));
+    EXPECT_EQ((Files{{"free.flv", "free"}, {"z.flv", "z"}}), ScratchFolder::Files(tree.Path("dest")));
 }
 
 TEST(ExtractCacheFiles, CopyOntoItselfLeavesTheFileWhole)
@@ -210,29 +210,29 @@ TEST(ExtractCacheFiles, CopyOntoItselfLeavesTheFileWhole)
     // The destination lies inside the walked tree: the walk meets the
     // copies it made, and copies each onto itself.
     {
-        TempTree tree;
+        ScratchFolder tree;
         tree.AddFile("cache\\a.flv", content);
         tree.AddFile("cache\\dest\\b.flv", content + "b");
         ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("cache\\dest").c_str(), "flv");
-        EXPECT_EQ((Files{{"a.flv", content}, {"b.flv", content + "b"}}), TempTree::FilesIn(tree.Path("cache\\dest")));
-        EXPECT_EQ(content, TempTree::ReadAll(tree.Path("cache\\a.flv")));
+        EXPECT_EQ((Files{{"a.flv", content}, {"b.flv", content + "b"}}), ScratchFolder::Files(tree.Path("cache\\dest")));
+        EXPECT_EQ(content, ScratchFolder::ReadAll(tree.Path("cache\\a.flv")));
     }
     // The destination is the walked folder itself, named another way.
     {
-        TempTree tree;
+        ScratchFolder tree;
         tree.AddFile("cache\\a.flv", content);
         ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("cache\\..\\cache\\").c_str(), "flv");
-        EXPECT_EQ((Files{{"a.flv", content}}), TempTree::FilesIn(tree.Path("cache")));
+        EXPECT_EQ((Files{{"a.flv", content}}), ScratchFolder::Files(tree.Path("cache")));
     }
     // Two names of one file through a hard link.
     {
-        TempTree tree;
+        ScratchFolder tree;
         tree.AddFile("cache\\a.flv", content);
         tree.AddFolder("dest");
         ASSERT_TRUE(::CreateHardLinkA(tree.Path("dest\\a.flv").c_str(), tree.Path("cache\\a.flv").c_str(), nullptr));
         ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("dest").c_str(), "flv");
-        EXPECT_EQ(content, TempTree::ReadAll(tree.Path("cache\\a.flv")));
-        EXPECT_EQ(content, TempTree::ReadAll(tree.Path("dest\\a.flv")));
+        EXPECT_EQ(content, ScratchFolder::ReadAll(tree.Path("cache\\a.flv")));
+        EXPECT_EQ(content, ScratchFolder::ReadAll(tree.Path("dest\\a.flv")));
     }
 }
 
@@ -248,7 +248,7 @@ std::string Padding(size_t length)
 
 TEST(ExtractCacheFiles, PathsBeyondTheSystemLimitAreSkipped)
 {
-    TempTree tree;
+    ScratchFolder tree;
     const std::string cache = tree.Path("cache");
     const size_t limit = MAX_PATH - 1;
     ASSERT_LT(cache.size() + 60, limit);
@@ -272,19 +272,19 @@ TEST(ExtractCacheFiles, PathsBeyondTheSystemLimitAreSkipped)
     ::CloseHandle(over);
 
     // Targets: a destination deep enough that only short names fit.
-    const std::string dest = tree.Path("d\\" + Padding(limit - 8 - tree.Root().size() - 3));
-    tree.AddFolder(dest.substr(tree.Root().size() + 1));
+    const std::string dest = tree.Path("d\\" + Padding(limit - 8 - tree.Path().size() - 3));
+    tree.AddFolder(dest.substr(tree.Path().size() + 1));
     ASSERT_EQ(limit - 8, dest.size());
 
     ExtractCacheFiles(cache.c_str(), dest.c_str(), "flv");
 
     // "near.flv" makes a target of limit + 1 bytes; only names up to seven
     // bytes fit after the separator.
-    EXPECT_TRUE(TempTree::FilesIn(dest).empty());
+    EXPECT_TRUE(ScratchFolder::Files(dest).empty());
 
     tree.AddFolder("short");
     ExtractCacheFiles(cache.c_str(), tree.Path("short").c_str(), "flv");
-    EXPECT_EQ((Files{{"near.flv", "near"}, {fitName, "fits"}}), TempTree::FilesIn(tree.Path("short")));
+    EXPECT_EQ((Files{{"near.flv", "near"}, {fitName, "fits"}}), ScratchFolder::Files(tree.Path("short")));
 
     ::DeleteFileW((wideTight + L"\\in.flv").c_str());
     ::RemoveDirectoryW(wideTight.c_str());
@@ -293,16 +293,16 @@ TEST(ExtractCacheFiles, PathsBeyondTheSystemLimitAreSkipped)
 
 TEST(ExtractCacheFiles, TargetsThatJustFitAreWritten)
 {
-    TempTree tree;
+    ScratchFolder tree;
     tree.AddFile("cache\\a.flv", "a");
     tree.AddFile("cache\\abcd.flv", "abcd");
     const size_t limit = MAX_PATH - 1;
-    const std::string dest = tree.Path(Padding(limit - tree.Root().size() - 1 - 6));
-    tree.AddFolder(dest.substr(tree.Root().size() + 1));
+    const std::string dest = tree.Path(Padding(limit - tree.Path().size() - 1 - 6));
+    tree.AddFolder(dest.substr(tree.Path().size() + 1));
 
     ExtractCacheFiles(tree.Path("cache").c_str(), dest.c_str(), "flv");
     // dest + "\a.flv" is exactly the limit; "\abcd.flv" is three bytes over.
-    EXPECT_EQ((Files{{"a.flv", "a"}}), TempTree::FilesIn(dest));
+    EXPECT_EQ((Files{{"a.flv", "a"}}), ScratchFolder::Files(dest));
 }
 
 TEST(ExtractCacheFiles, FolderLinkLoopEnds)
@@ -312,8 +312,8 @@ TEST(ExtractCacheFiles, FolderLinkLoopEnds)
     const char* loop = "C:\\quelt-fixtures\\loop";
     if (::GetFileAttributesA("C:\\quelt-fixtures\\loop\\back\\item.flv") == INVALID_FILE_ATTRIBUTES)
         GTEST_SKIP() << "no folder link loop at " << loop;
-    TempTree tree;
+    ScratchFolder tree;
     tree.AddFolder("dest");
     ExtractCacheFiles(loop, tree.Path("dest").c_str(), "flv");
-    EXPECT_EQ((Files{{"item.flv", "in the loop"}}), TempTree::FilesIn(tree.Path("dest")));
+    EXPECT_EQ((Files{{"item.flv", "in the loop"}}), ScratchFolder::Files(tree.Path("dest")));
 }

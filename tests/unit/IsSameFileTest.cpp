@@ -1,5 +1,5 @@
 #include "IsSameFile.h"
-#include "TempTree.h"
+#include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 // results alone cannot show that the walk checks; this shows the check.
 TEST(IsSameFile, TellsOneFileFromTwo)
 {
-    TempTree tree;
+    ScratchFolder tree;
     tree.AddFile("cache\\a.flv", "same content");
     tree.AddFile("dest\\a.flv", "same content");
     tree.AddFile("cache\\视频.flv", "v");

@@ -12,6 +12,8 @@
 class ScratchFolder
 {
 public:
+    // A fresh folder of its own in the temporary folder.
+    ScratchFolder();
     explicit ScratchFolder(std::string path);
     ~ScratchFolder();
 
@@ -31,6 +33,9 @@ public:
     // What lies directly in a folder: each file's name with its content,
     // each folder's name with the content "<folder>".
     static std::map<std::string, std::string> Contents(const std::string& folder);
+    // The files alone, by name, with their content.
+    static std::map<std::string, std::string> Files(const std::string& folder);
+    static std::string ReadAll(const std::string& path);
 
 private:
     static bool Exists(const std::string& path);

@@ -1,9 +1,16 @@
 #include "ScratchFolder.h"
 
+#include <iterator>
 #include <stdexcept>
 
 namespace
 {
+unsigned NextNumber()
+{
+    static unsigned number = 0;
+    return ++number;
+}
+
 // Every folder on the way, outermost first; the drive ("C:") is not one.
 std::vector<std::string> FoldersOnTheWay(const std::string& path)
 {
@@ -13,22 +20,9 @@ std::vector<std::string> FoldersOnTheWay(const std::string& path)
     folders.push_back(path);
     return folders;
 }
+}
 
-std::string ReadAll(const std::string& path)
-{
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<unreadable>";
-    std::string content;
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        content.append(buffer, read);
-    ::CloseHandle(file);
-    return content;
-}
-}
+ScratchFolder::ScratchFolder() : ScratchFolder(InTemp("tree-" + std::to_string(NextNumber()))) {}
 
 ScratchFolder::ScratchFolder(std::string path) : m_path(std::move(path))
 {
@@ -96,6 +90,29 @@ std::map<std::string, std::string> ScratchFolder::Contents(const std::string& fo
     } while (::FindNextFileA(search, &entry));
     ::FindClose(search);
     return contents;
+}
+
+std::map<std::string, std::string> ScratchFolder::Files(const std::string& folder)
+{
+    std::map<std::string, std::string> files = Contents(folder);
+    for (auto entry = files.begin(); entry != files.end();)
+        entry = entry->second == "<folder>" ? files.erase(entry) : std::next(entry);
+    return files;
+}
+
+std::string ScratchFolder::ReadAll(const std::string& path)
+{
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<unreadable>";
+    std::string content;
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        content.append(buffer, read);
+    ::CloseHandle(file);
+    return content;
 }
 
 bool ScratchFolder::Exists(const std::string& path)
