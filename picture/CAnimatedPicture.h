@@ -36,7 +36,7 @@ public:
     // Non-zero when the picture was loaded and the surface made.
     BOOL LoadFromResource(LPCSTR name, LPCSTR type);
     // Non-zero only after a still picture was drawn; an animation starts
-    // its thread and answers 0.
+    // its thread and answers 0, and one that already plays is left as it is.
     BOOL Show();
     BOOL HasAnimation() const;
     void StopAnimation();

@@ -242,9 +242,17 @@ BOOL CAnimatedPicture::Show()
         return FALSE;
     if (HasAnimation())
     {
-        // A thread from an earlier play that outlived its stop still uses
-        // the surface.
-        WaitForAnimationThread();
+        if (m_threadHandle)
+        {
+            // Already playing: a second thread would race the first over the
+            // frame index and the saved area, and waiting for the first would
+            // never end, since it stops only when asked.
+            if (!m_stopRequested)
+                return FALSE;
+            // A thread from an earlier play that outlived its stop still uses
+            // the surface.
+            WaitForAnimationThread();
+        }
         unsigned threadId = 0;
         m_threadHandle = reinterpret_cast<HANDLE>(
             ::_beginthreadex(nullptr, 0, &CAnimatedPicture::AnimationThreadProc, this, CREATE_SUSPENDED, &threadId));
@@ -356,9 +364,12 @@ void CAnimatedPicture::DisposeCurrentFrame()
 void CAnimatedPicture::InvalidateSurface() const
 {
     // Without a window there is nothing to repaint; a null window would
-    // invalidate every window on the desktop.
-    if (m_hWnd)
-        InvalidateRect(nullptr, FALSE);
+    // invalidate every window on the desktop. The handle is read once: a
+    // thread that outlived the stop in OnDestroy can still be here when
+    // WM_NCDESTROY clears it on the user-interface thread.
+    const HWND window = __atomic_load_n(&m_hWnd, __ATOMIC_RELAXED);
+    if (window)
+        ::InvalidateRect(window, nullptr, FALSE);
 }
 
 void CAnimatedPicture::StopAnimation()
