@@ -6,6 +6,7 @@
 //   bench_walk [work folder]     prints "name: value" lines
 
 #include "ExtractCacheFiles.h"
+#include "ScratchFolder.h"
 
 #include <windows.h>
 #include <mbstring.h>
@@ -149,48 +150,10 @@ void EmptyFolder(const std::string& folder)
     ::FindClose(search);
 }
 
-std::vector<std::string> Listing(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do
-    {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(std::string(entry.cFileName) + ":" + std::to_string(entry.nFileSizeLow));
-    } while (::FindNextFileA(search, &entry));
-    ::FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
-}
-
-void RemoveTree(const std::string& folder)
-{
-    WIN32_FIND_DATAA entry;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + "\\" + name);
-            else
-                ::DeleteFileA((folder + "\\" + name).c_str());
-        } while (::FindNextFileA(search, &entry));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryA(folder.c_str());
 }
 
 struct Timings
@@ -229,9 +192,9 @@ int main(int argc, char** argv)
 {
     char temp[MAX_PATH];
     ::GetTempPathA(MAX_PATH, temp);
-    const std::string work = argc > 1 ? argv[1] : std::string(temp) + "quelt-bench";
-    RemoveTree(work);
-    ::CreateDirectoryA(work.c_str(), nullptr);
+    // Made afresh, and removed with everything in it when the run ends.
+    const ScratchFolder workFolder(argc > 1 ? argv[1] : std::string(temp) + "quelt-bench");
+    const std::string& work = workFolder.Path();
     const std::string cache = work + "\\cache";
     const std::string walkDest = work + "\\walk";
     const std::string bareDest = work + "\\bare";
@@ -261,10 +224,9 @@ int main(int argc, char** argv)
     std::printf("bare_replace_ms: %.1f\n", Median(replace.bare));
     std::printf("walk_vs_bare_ratio_replace: %.3f\n", Median(replace.walk) / Median(replace.bare));
 
-    const std::vector<std::string> walkFiles = Listing(walkDest);
+    const auto walkFiles = ScratchFolder::Files(walkDest);
+    const bool same = walkFiles == ScratchFolder::Files(bareDest);
     std::printf("copied_files: %d\n", static_cast<int>(walkFiles.size()));
-    std::printf("same_result: %s\n", walkFiles == Listing(bareDest) ? "yes" : "no");
-
-    RemoveTree(work);
-    return walkFiles.size() == static_cast<size_t>(kMatching) && walkFiles == Listing(bareDest) ? 0 : 1;
+    std::printf("same_result: %s\n", same ? "yes" : "no");
+    return walkFiles.size() == static_cast<size_t>(kMatching) && same ? 0 : 1;
 }
