@@ -5,6 +5,7 @@
 // thread, and the process's own handles.
 #include "CExtractorDialog.h"
 #include "CWinApp.h"
+#include "CloseDialog.h"
 #include "ImportPatch.h"
 #include "ShownDialog.h"
 
@@ -161,71 +162,12 @@ private:
 
 AboutBoxWatch* AboutBoxWatch::s_watch = nullptr;
 
-void PressKey(HWND window, UINT key)
-{
-    const UINT scan = ::MapVirtualKeyA(key, 0);
-    ::PostMessageA(window, WM_KEYDOWN, key, 1 | (scan << 16));
-    ::PostMessageA(window, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000u);
-}
-
-// The ways a person closes a dialog, posted as the system would deliver
-// them; the keys go to the window with the focus.
-enum class CloseBy
-{
-    CloseBox,
-    CloseMessage,
-    AltF4,
-    Escape,
-    Enter,
-};
-
 void Close(HWND dialog, CloseBy how)
 {
     HWND focus = ::GetFocus();
     if (focus != dialog && !::IsChild(dialog, focus))
         focus = dialog;
-    switch (how)
-    {
-    case CloseBy::CloseBox:
-        ::PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-        break;
-    case CloseBy::CloseMessage:
-        ::PostMessageA(dialog, WM_CLOSE, 0, 0);
-        break;
-    case CloseBy::AltF4:
-    {
-        // The default handling of WM_SYSKEYDOWN turns Alt+F4 into the close
-        // command.
-        const UINT scan = ::MapVirtualKeyA(VK_F4, 0);
-        ::PostMessageA(focus, WM_SYSKEYDOWN, VK_F4, 1 | (scan << 16) | (KF_ALTDOWN << 16));
-        ::PostMessageA(focus, WM_SYSKEYUP, VK_F4, 1 | (scan << 16) | (KF_ALTDOWN << 16) | 0xC0000000u);
-        break;
-    }
-    case CloseBy::Escape:
-        PressKey(focus, VK_ESCAPE);
-        break;
-    case CloseBy::Enter:
-        PressKey(focus, VK_RETURN);
-        break;
-    }
-}
-
-const char* NameOf(CloseBy how)
-{
-    switch (how)
-    {
-    case CloseBy::CloseBox:
-        return "CloseBox";
-    case CloseBy::CloseMessage:
-        return "CloseMessage";
-    case CloseBy::AltF4:
-        return "AltF4";
-    case CloseBy::Escape:
-        return "Escape";
-    case CloseBy::Enter:
-        return "Enter";
-    }
-    return "?";
+    PostClose(dialog, focus, how);
 }
 
 // Handles messages that are waiting, for about the given time: the system's

@@ -4,6 +4,7 @@
 // close it, and the logo playing on the screen. What Wine shows only inside
 // the program's own process (the system menu, the cursor, the fade) is
 // tested in-process among the app tests.
+#include "CloseDialog.h"
 #include "ProgramUnderTest.h"
 
 #include "resource.h"
@@ -76,48 +77,11 @@ void ClickOnScreen(POINT screen)
     ::SendInput(2, input, sizeof(INPUT));
 }
 
-void PressKey(HWND window, UINT key)
-{
-    const UINT scan = ::MapVirtualKeyA(key, 0);
-    ::PostMessageA(window, WM_KEYDOWN, key, 1 | (scan << 16));
-    ::PostMessageA(window, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000u);
-}
-
-enum class CloseBy
-{
-    CloseBox,
-    CloseMessage,
-    AltF4,
-    Escape,
-    Enter,
-};
-
 // Closes the box as a person would and waits until its window is gone: a
 // box that is only hidden still holds the main dialog disabled.
 ::testing::AssertionResult CloseAboutBox(HWND box, CloseBy how)
 {
-    switch (how)
-    {
-    case CloseBy::CloseBox:
-        ::PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
-        break;
-    case CloseBy::CloseMessage:
-        ::PostMessageA(box, WM_CLOSE, 0, 0);
-        break;
-    case CloseBy::AltF4:
-    {
-        const UINT scan = ::MapVirtualKeyA(VK_F4, 0);
-        ::PostMessageA(box, WM_SYSKEYDOWN, VK_F4, 1 | (scan << 16) | (KF_ALTDOWN << 16));
-        ::PostMessageA(box, WM_SYSKEYUP, VK_F4, 1 | (scan << 16) | (KF_ALTDOWN << 16) | 0xC0000000u);
-        break;
-    }
-    case CloseBy::Escape:
-        PressKey(box, VK_ESCAPE);
-        break;
-    case CloseBy::Enter:
-        PressKey(box, VK_RETURN);
-        break;
-    }
+    PostClose(box, box, how);
     if (!WaitUntil([box] { return !::IsWindow(box); }, ProgramUnderTest::kTimeoutMs))
         return ::testing::AssertionFailure() << "the About box is still there"
                                              << (::IsWindowVisible(box) ? "" : ", hidden");

@@ -1,5 +1,6 @@
 // The main dialog as a person meets it: what it shows at first, the two
 // input checks of "提取", and the ways to leave it.
+#include "CloseDialog.h"
 #include "ProgramUnderTest.h"
 #include "ScratchFolder.h"
 
@@ -132,12 +133,6 @@ class Leaving : public ::testing::TestWithParam<LeaveCase>
 {
 };
 
-void PressKey(HWND window, UINT key)
-{
-    const UINT scan = ::MapVirtualKeyA(key, 0);
-    ::PostMessageA(window, WM_KEYDOWN, key, 1 | (scan << 16));
-    ::PostMessageA(window, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000u);
-}
 }
 
 TEST_P(Leaving, EndsTheProgram)
