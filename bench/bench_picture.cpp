@@ -33,6 +33,7 @@
 // (waits, window updates) is not in them either.
 
 #include "CAnimatedPicture.h"
+#include "NowMs.h"
 #include "resource.h"
 
 #include <windows.h>
@@ -55,18 +56,6 @@ const int kLogoLoads = 200;
 const int kLargeLoads = 7;
 const int kLargeFrames = 240;
 const int kLargeSide = 96;
-
-double NowMs()
-{
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 double ProcessCpuMs()
 {

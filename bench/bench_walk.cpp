@@ -6,6 +6,7 @@
 //   bench_walk [work folder]     prints "name: value" lines
 
 #include "ExtractCacheFiles.h"
+#include "NowMs.h"
 #include "ScratchFolder.h"
 
 #include <windows.h>
@@ -30,18 +31,6 @@ unsigned NextRandom()
 {
     g_seed = g_seed * 1103515245u + 12345u;
     return (g_seed >> 8) & 0xFFFFFF;
-}
-
-double NowMs()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 void WriteFileOfSize(const std::string& path, size_t size)

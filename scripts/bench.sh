@@ -3,8 +3,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-"$QUELT_ROOT/scripts/install-deps.sh"
-"$QUELT_ROOT/scripts/build.sh" >/dev/null
+quelt_install_and_build_quietly
 
 source "$QUELT_ROOT/scripts/wine-env.sh"
 trap quelt_wine_stop EXIT

@@ -8,3 +8,12 @@ QUELT_PROGRAM=$QUELT_PRODUCT_DIR/app/Quelt.exe
 export QUELT_ROOT QUELT_BUILD_DIR QUELT_PRODUCT_DIR QUELT_TEST_DIR QUELT_PROGRAM
 
 quelt_log() { printf '[quelt] %s\n' "$*" >&2; }
+
+# Installs what is missing and builds, showing the build's output only when
+# it fails; for the commands whose own output is the point.
+quelt_install_and_build_quietly() {
+  "$QUELT_ROOT/scripts/install-deps.sh"
+  mkdir -p "$QUELT_BUILD_DIR"
+  "$QUELT_ROOT/scripts/build.sh" >"$QUELT_BUILD_DIR/build.log" 2>&1 \
+    || { cat "$QUELT_BUILD_DIR/build.log"; return 1; }
+}

@@ -17,8 +17,7 @@ for number in "$iterations" "$seed"; do
     || { echo "usage: $0 [iterations] [seed], both below 2^32" >&2; exit 2; }
 done
 
-"$QUELT_ROOT/scripts/install-deps.sh"
-"$QUELT_ROOT/scripts/build.sh" >/dev/null
+quelt_install_and_build_quietly
 
 source "$QUELT_ROOT/scripts/wine-env.sh"
 trap quelt_wine_stop EXIT

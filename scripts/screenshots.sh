@@ -5,9 +5,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-"$QUELT_ROOT/scripts/install-deps.sh"
-mkdir -p "$QUELT_BUILD_DIR"
-"$QUELT_ROOT/scripts/build.sh" >"$QUELT_BUILD_DIR/build.log" 2>&1 || { cat "$QUELT_BUILD_DIR/build.log"; exit 1; }
+quelt_install_and_build_quietly
 
 source "$QUELT_ROOT/scripts/wine-env.sh"
 source "$QUELT_ROOT/scripts/screenshot.sh"
