@@ -6,6 +6,7 @@
 #include "CExtractorDialog.h"
 #include "CWinApp.h"
 #include "CloseDialog.h"
+#include "HandleCount.h"
 #include "ImportPatch.h"
 #include "ShownDialog.h"
 
@@ -598,45 +599,6 @@ INSTANTIATE_TEST_SUITE_P(AboutBox, EndingTheMainDialog,
 
 namespace
 {
-// The handles this process holds. GetProcessHandleCount is a stub under
-// Wine 8 that reports 0; there the system's handle list, which Wine does
-// fill, is counted instead (its entries laid out as Wine lays them out).
-DWORD OwnHandleCount()
-{
-    DWORD count = 0;
-    if (::GetProcessHandleCount(::GetCurrentProcess(), &count) && count)
-        return count;
-
-    struct HandleEntry
-    {
-        ULONG ownerPid;
-        BYTE objectType;
-        BYTE flags;
-        USHORT value;
-        PVOID object;
-        ULONG access;
-    };
-    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-    const auto query =
-        reinterpret_cast<Query>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-    if (!query)
-        return 0;
-    const ULONG kSystemHandleInformation = 16;
-    const LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-    std::vector<BYTE> buffer(1 << 16);
-    LONG status;
-    while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), nullptr))
-           == kInfoLengthMismatch)
-        buffer.resize(buffer.size() * 2);
-    if (status != 0)
-        return 0;
-    const ULONG entries = *reinterpret_cast<const ULONG*>(buffer.data());
-    const auto* entry = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG));
-    for (ULONG i = 0; i < entries; ++i)
-        count += entry[i].ownerPid == ::GetCurrentProcessId();
-    return count;
-}
-
 BOOL CALLBACK CountWindow(HWND, LPARAM context)
 {
     ++*reinterpret_cast<int*>(context);
@@ -695,7 +657,7 @@ TEST(AboutBox, OpeningAndClosingManyTimesLeavesNothingBehind)
 
         // The first opening loads what the system keeps for later ones.
         ASSERT_TRUE(openAndClose(0));
-        const DWORD handles = OwnHandleCount();
+        const long handles = CountOwnHandles();
         ASSERT_GT(handles, 0u);
         const DWORD gdiObjects = SettledGuiCount(GR_GDIOBJECTS);
         const DWORD userObjects = SettledGuiCount(GR_USEROBJECTS);
@@ -704,7 +666,7 @@ TEST(AboutBox, OpeningAndClosingManyTimesLeavesNothingBehind)
         for (int round = 1; round <= 200; ++round)
             ASSERT_TRUE(openAndClose(round)) << "round " << round;
 
-        EXPECT_EQ(handles, OwnHandleCount());
+        EXPECT_EQ(handles, CountOwnHandles());
         EXPECT_EQ(gdiObjects, SettledGuiCount(GR_GDIOBJECTS));
         EXPECT_EQ(userObjects, SettledGuiCount(GR_USEROBJECTS));
         EXPECT_EQ(windows, ThreadWindowCount());

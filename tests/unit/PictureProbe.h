@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GifBuilder.h"
+#include "HandleCount.h"
 
 #include <gtest/gtest.h>
 
@@ -559,47 +560,6 @@ public:
 
 // ---------------------------------------------------------------------------
 // Counts of what the process holds
-
-// GetProcessHandleCount is a stub in Wine 8 that reports 0; the system's
-// handle list, which Wine does keep, counts the same handles there.
-inline long CountOwnHandles()
-{
-    DWORD count = 0;
-    if (::GetProcessHandleCount(::GetCurrentProcess(), &count) && count > 0)
-        return static_cast<long>(count);
-
-    struct Entry
-    {
-        ULONG ownerPid;
-        BYTE objectType;
-        BYTE flags;
-        USHORT value;
-        PVOID object;
-        ULONG access;
-    };
-    typedef LONG(WINAPI * Query)(ULONG, PVOID, ULONG, PULONG);
-    const Query query =
-        reinterpret_cast<Query>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-    if (!query)
-        return -1;
-    std::vector<BYTE> buffer(1 << 20);
-    const ULONG systemHandleInformation = 16;
-    LONG status;
-    ULONG needed = 0;
-    while ((status = query(systemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
-           static_cast<LONG>(0xC0000004))
-        buffer.resize(buffer.size() * 2);
-    if (status != 0)
-        return -1;
-    const ULONG entries = *reinterpret_cast<const ULONG*>(buffer.data());
-    const Entry* entry = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG));
-    const ULONG self = ::GetCurrentProcessId();
-    long own = 0;
-    for (ULONG i = 0; i < entries; ++i)
-        if ((entry[i].ownerPid & 0xFFFF) == (self & 0xFFFF))
-            ++own;
-    return own;
-}
 
 inline long CountOwnThreads()
 {
