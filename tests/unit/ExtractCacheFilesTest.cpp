@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +19,43 @@ struct WalkCase
     const char* fileType;
     Files expected;        // name in the destination -> content
 };
+
+// Gives the target the source's creation, access and write times.
+void CopyTimes(const std::string& source, const std::string& target)
+{
+    WIN32_FILE_ATTRIBUTE_DATA times;
+    ASSERT_TRUE(::GetFileAttributesExA(source.c_str(), GetFileExInfoStandard, &times));
+    HANDLE file = ::CreateFileA(target.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    EXPECT_TRUE(::SetFileTime(file, &times.ftCreationTime, &times.ftLastAccessTime, &times.ftLastWriteTime));
+    ::CloseHandle(file);
+    WIN32_FILE_ATTRIBUTE_DATA copied;
+    ASSERT_TRUE(::GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &copied));
+    EXPECT_EQ(0, ::CompareFileTime(&times.ftCreationTime, &copied.ftCreationTime));
+    EXPECT_EQ(0, ::CompareFileTime(&times.ftLastAccessTime, &copied.ftLastAccessTime));
+    EXPECT_EQ(0, ::CompareFileTime(&times.ftLastWriteTime, &copied.ftLastWriteTime));
+}
+
+// The names of a folder's entries in the order the directory search
+// delivers them.
+std::vector<std::string> EnumerationOrder(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = ::FindFirstFileA((folder + "\\*.*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.push_back(entry.cFileName);
+    while (::FindNextFileA(search, &entry));
+    ::FindClose(search);
+    return names;
+}
+
+int PositionOf(const std::vector<std::string>& names, const std::string& name)
+{
+    return static_cast<int>(std::find(names.begin(), names.end(), name) - names.begin());
+}
 
 std::string Describe(const Files& files)
 {
@@ -137,11 +175,34 @@ TEST(ExtractCacheFiles, FolderEndingInTrailByteBackslashGetsItsOwnSeparator)
 
 TEST(ExtractCacheFiles, ExistingTargetIsReplaced)
 {
-    ScratchFolder tree;
-    tree.AddFile("cache\\a.flv", "new");
-    tree.AddFile("dest\\a.flv", "old and longer");
-    ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("dest").c_str(), "flv");
-    EXPECT_EQ((Files{{"a.flv", "new"}}), ScratchFolder::Files(tree.Path("dest")));
+    // Size and times are what tell a copy apart from its source cheaply; a
+    // target that agrees with the source in all of them is still another
+    // file, and a stale copy must not survive. Nor must it while somebody
+    // else writes the source and lets others read it, as a browser filling
+    // its cache may.
+    struct Case { const char* title; const char* old; bool sameTimes; bool sourceBeingWritten; };
+    const Case cases[] = {
+        {"a longer target", "old and longer", false, false},
+        {"same size, other times", "old", false, false},
+        {"same size and same times", "old", true, false},
+        {"a source someone is writing", "old", true, true},
+    };
+    for (const Case& c : cases)
+    {
+        ScratchFolder tree;
+        tree.AddFile("cache\\a.flv", "new");
+        tree.AddFile("dest\\a.flv", c.old);
+        if (c.sameTimes)
+            CopyTimes(tree.Path("cache\\a.flv"), tree.Path("dest\\a.flv"));
+        HANDLE writer = INVALID_HANDLE_VALUE;
+        if (c.sourceBeingWritten)
+            writer = ::CreateFileA(tree.Path("cache\\a.flv").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("dest").c_str(), "flv");
+        if (writer != INVALID_HANDLE_VALUE)
+            ::CloseHandle(writer);
+        EXPECT_EQ((Files{{"a.flv", "new"}}), ScratchFolder::Files(tree.Path("dest"))) << c.title;
+    }
 }
 
 TEST(ExtractCacheFiles, SameNameTwiceKeepsTheOneCopiedLast)
@@ -152,20 +213,51 @@ TEST(ExtractCacheFiles, SameNameTwiceKeepsTheOneCopiedLast)
     tree.AddFolder("dest");
 
     // Walk order is the file system's: find which folder it delivers last.
-    std::string last;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = ::FindFirstFileA(tree.Path("cache\\*.*").c_str(), &entry);
-    ASSERT_NE(INVALID_HANDLE_VALUE, search);
-    do
-    {
-        const std::string name = entry.cFileName;
-        if (name == "a" || name == "b")
-            last = name;
-    } while (::FindNextFileA(search, &entry));
-    ::FindClose(search);
+    const std::vector<std::string> order = EnumerationOrder(tree.Path("cache"));
+    const std::string last = PositionOf(order, "a") > PositionOf(order, "b") ? "a" : "b";
 
     ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("dest").c_str(), "flv");
     EXPECT_EQ((Files{{"dup.flv", "from " + last}}), ScratchFolder::Files(tree.Path("dest")));
+}
+
+TEST(ExtractCacheFiles, SubfolderIsWalkedWhereItIsMet)
+{
+    // Pairs of one name, a file beside a folder and one inside it. Where the
+    // search delivers the folder first, a depth-first walk copies the inner
+    // file first and the outer one replaces it; a walk that took the files
+    // of a level before its folders, or went level by level, would keep the
+    // inner one every time. Some file systems deliver entries sorted by name
+    // (NTFS, and Wine's view of any), some in the order they were made, some
+    // by a hash of the name: the folders' names sort on both sides of the
+    // file's, and the pairs are made in both orders.
+    ScratchFolder tree;
+    const int kPairs = 8;
+    auto folderOf = [](int pair) { return (pair % 4 < 2 ? "a" : "z") + std::to_string(pair); };
+    for (int pair = 0; pair < kPairs; ++pair)
+    {
+        const std::string file = "dup" + std::to_string(pair) + ".flv";
+        if (pair % 2 == 0)
+            tree.AddFile("cache\\" + file, "outer");
+        tree.AddFile("cache\\" + folderOf(pair) + "\\" + file, "inner");
+        if (pair % 2 == 1)
+            tree.AddFile("cache\\" + file, "outer");
+    }
+    tree.AddFolder("dest");
+
+    const std::vector<std::string> order = EnumerationOrder(tree.Path("cache"));
+    Files expected;
+    bool folderFirstSomewhere = false;
+    for (int pair = 0; pair < kPairs; ++pair)
+    {
+        const std::string file = "dup" + std::to_string(pair) + ".flv";
+        const bool folderFirst = PositionOf(order, folderOf(pair)) < PositionOf(order, file);
+        folderFirstSomewhere = folderFirstSomewhere || folderFirst;
+        expected[file] = folderFirst ? "outer" : "inner";
+    }
+    ASSERT_TRUE(folderFirstSomewhere) << "no pair tells a depth-first walk from the others here";
+
+    ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path("dest").c_str(), "flv");
+    EXPECT_EQ(expected, ScratchFolder::Files(tree.Path("dest")));
 }
 
 TEST(ExtractCacheFiles, NothingHappensWithoutASourceOrADestination)
