@@ -1,20 +1,15 @@
 #include "ExtractCacheFiles.h"
 
 #include "CFileFind.h"
+#include "FileCalls.h"
 #include "IsSameFile.h"
 
 #include <windows.h>
 
+#include <string>
+
 namespace
 {
-// The ANSI file functions take at most MAX_PATH bytes, the terminator
-// included. A longer path would be cut short and name a different file, so
-// such paths are never handed to the system.
-bool FitsSystemPath(const CString& path)
-{
-    return path.GetLength() < MAX_PATH;
-}
-
 CString SearchPatternFor(const CString& folder)
 {
     CString pattern = folder;
@@ -39,15 +34,33 @@ bool NameEndsWithType(const CString& name, const CString& fileType)
 // would truncate the file before reading it. Most targets do not exist yet,
 // so the copy is first asked to leave existing targets alone; that costs
 // nothing extra, and only the targets that exist need the identity check.
-void CopyMatchingFile(const CString& source, const CString& destination, const CString& name)
+template <typename Path>
+void CopyReplacing(const Path& source, const Path& target)
 {
-    const CString target = destination + '\\' + name;
-    if (!FitsSystemPath(target))
+    if (!FitsSystemPath(source) || !FitsSystemPath(target))
         return;
-    if (::CopyFileA(source, target, TRUE) || ::GetLastError() != ERROR_FILE_EXISTS)
+    if (CopyFileOf(PathText(source), PathText(target), TRUE) || ::GetLastError() != ERROR_FILE_EXISTS)
         return;
     if (!IsSameFile(source, target))
-        ::CopyFileA(source, target, FALSE);
+        CopyFileOf(PathText(source), PathText(target), FALSE);
+}
+
+// A name the code page cannot spell is copied under its own full name, which
+// only the wide functions can write; every other name goes the ANSI way.
+void CopyMatchingFile(const CFileFind& finder, const CString& destination)
+{
+    if (finder.IsNameInCodePage())
+        CopyReplacing(finder.GetFilePath(), destination + '\\' + finder.GetFileName());
+    else
+        CopyReplacing(finder.GetFilePathW(), destination.ToWide() + L'\\' + finder.GetFileNameW());
+}
+
+// The path that leads into a folder through the ANSI functions: its own, or
+// its short name's when the code page cannot spell its name. Empty when
+// there is no such way.
+CString ReachableFolderPath(const CFileFind& finder)
+{
+    return finder.IsNameInCodePage() ? finder.GetFilePath() : finder.GetShortFilePath();
 }
 }
 
@@ -63,19 +76,18 @@ void ExtractCacheFiles(CString folder, CString destination, CString fileType)
     {
         more = finder.FindNextFile();
 
-        const CString path = finder.GetFilePath();
-        if (!FitsSystemPath(path))
-            continue;
-        const CString name = finder.GetFileName();
         const bool isDirectory = finder.IsDirectory() != FALSE;
-
         // A folder whose name ends in the type is not a file to copy, but
         // its contents are still walked.
-        if (!isDirectory && NameEndsWithType(name, fileType))
-            CopyMatchingFile(path, destination, name);
+        if (!isDirectory && NameEndsWithType(finder.GetFileName(), fileType))
+            CopyMatchingFile(finder, destination);
 
         if (isDirectory && !finder.IsDots())
-            ExtractCacheFiles(path, destination, fileType);
+        {
+            const CString path = ReachableFolderPath(finder);
+            if (!path.IsEmpty() && FitsSystemPath(path))
+                ExtractCacheFiles(path, destination, fileType);
+        }
     }
     finder.Close();
 }

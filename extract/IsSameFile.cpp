@@ -1,5 +1,7 @@
 #include "IsSameFile.h"
 
+#include "FileCalls.h"
+
 #include <windows.h>
 
 namespace
@@ -16,12 +18,12 @@ struct FileIdentity
     }
 };
 
-bool ReadFileIdentity(const CString& path, FileIdentity& identity)
+template <typename Path>
+bool ReadFileIdentity(const Path& path, FileIdentity& identity)
 {
     // No access rights are asked for: reading the identity must work on files
     // that others hold open, and must not disturb them.
-    HANDLE file = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = OpenExistingFile(PathText(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     BY_HANDLE_FILE_INFORMATION info;
@@ -36,21 +38,22 @@ bool ReadFileIdentity(const CString& path, FileIdentity& identity)
 // Attributes come without opening the file, which costs far less than the
 // open that the identity needs; two names whose size or times differ cannot
 // be one file.
-bool MayBeSameFile(const CString& first, const CString& second)
+template <typename Path>
+bool MayBeSameFile(const Path& first, const Path& second)
 {
     WIN32_FILE_ATTRIBUTE_DATA secondData;
-    if (!::GetFileAttributesExA(second, GetFileExInfoStandard, &secondData))
+    if (!ReadFileAttributes(PathText(second), secondData))
         return false;
     WIN32_FILE_ATTRIBUTE_DATA firstData;
-    if (!::GetFileAttributesExA(first, GetFileExInfoStandard, &firstData))
+    if (!ReadFileAttributes(PathText(first), firstData))
         return false;
     return firstData.nFileSizeLow == secondData.nFileSizeLow && firstData.nFileSizeHigh == secondData.nFileSizeHigh
            && ::CompareFileTime(&firstData.ftLastWriteTime, &secondData.ftLastWriteTime) == 0
            && ::CompareFileTime(&firstData.ftCreationTime, &secondData.ftCreationTime) == 0;
 }
-}
 
-bool IsSameFile(const CString& first, const CString& second)
+template <typename Path>
+bool IsSameFileOf(const Path& first, const Path& second)
 {
     // The second path is usually a copy's target that does not exist yet, so
     // it is looked at first.
@@ -60,4 +63,15 @@ bool IsSameFile(const CString& first, const CString& second)
     FileIdentity firstIdentity;
     return ReadFileIdentity(second, secondIdentity) && ReadFileIdentity(first, firstIdentity)
            && firstIdentity == secondIdentity;
+}
+}
+
+bool IsSameFile(const CString& first, const CString& second)
+{
+    return IsSameFileOf(first, second);
+}
+
+bool IsSameFile(const std::wstring& first, const std::wstring& second)
+{
+    return IsSameFileOf(first, second);
 }

@@ -26,6 +26,20 @@ CString AbsoluteFolderOf(const char* pattern)
         folder += '\\';
     return folder;
 }
+
+// The name in the ANSI code page, and whether that is the name itself. No
+// best-fit substitutes: a character the code page lacks becomes '?', never a
+// look-alike letter that could end a file type or name another file.
+CString CodePageName(const wchar_t* name, bool& exact)
+{
+    BOOL lossy = FALSE;
+    const int bytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, nullptr, 0, "?", &lossy);
+    std::vector<char> buffer(bytes > 0 ? static_cast<size_t>(bytes) : 1, '\0');
+    lossy = FALSE;
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, buffer.data(), bytes, "?", &lossy);
+    exact = bytes > 0 && !lossy;
+    return CString(buffer.data());
+}
 }
 
 CFileFind::~CFileFind()
@@ -38,7 +52,9 @@ BOOL CFileFind::FindFile(const char* pattern)
     Close();
     if (!pattern)
         pattern = "*.*";
-    m_search = ::FindFirstFileA(pattern, &m_next);
+    // The search itself runs on wide names: the ANSI search would hand over
+    // names that the code page cannot spell already spoilt.
+    m_search = ::FindFirstFileW(CString(pattern).ToWide().c_str(), &m_next);
     if (m_search == INVALID_HANDLE_VALUE)
         return FALSE;
     m_hasNext = true;
@@ -50,20 +66,26 @@ BOOL CFileFind::FindNextFile()
 {
     if (!m_hasNext)
         return FALSE;
+    TakeNextAsCurrent();
+    m_hasNext = ::FindNextFileW(m_search, &m_next) != FALSE;
+    return m_hasNext;
+}
+
+void CFileFind::TakeNextAsCurrent()
+{
     m_current = m_next;
     m_hasCurrent = true;
-    m_hasNext = ::FindNextFileA(m_search, &m_next) != FALSE;
-    return m_hasNext;
+    m_currentName = CodePageName(m_current.cFileName, m_currentNameInCodePage);
 }
 
 CString CFileFind::GetFileName() const
 {
-    return m_hasCurrent ? CString(m_current.cFileName) : CString();
+    return m_hasCurrent ? m_currentName : CString();
 }
 
 CString CFileFind::GetFilePath() const
 {
-    return m_hasCurrent ? m_root + m_current.cFileName : CString();
+    return m_hasCurrent ? m_root + m_currentName : CString();
 }
 
 BOOL CFileFind::IsDirectory() const
@@ -75,8 +97,32 @@ BOOL CFileFind::IsDots() const
 {
     if (!IsDirectory())
         return FALSE;
-    const char* name = m_current.cFileName;
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+    const wchar_t* name = m_current.cFileName;
+    return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
+}
+
+BOOL CFileFind::IsNameInCodePage() const
+{
+    return m_hasCurrent && m_currentNameInCodePage;
+}
+
+std::wstring CFileFind::GetFileNameW() const
+{
+    return m_hasCurrent ? std::wstring(m_current.cFileName) : std::wstring();
+}
+
+std::wstring CFileFind::GetFilePathW() const
+{
+    return m_hasCurrent ? m_root.ToWide() + m_current.cFileName : std::wstring();
+}
+
+CString CFileFind::GetShortFilePath() const
+{
+    if (!m_hasCurrent || m_current.cAlternateFileName[0] == L'\0')
+        return CString();
+    bool exact = false;
+    const CString shortName = CodePageName(m_current.cAlternateFileName, exact);
+    return exact ? m_root + shortName : CString();
 }
 
 void CFileFind::Close()
@@ -87,6 +133,8 @@ void CFileFind::Close()
         m_search = INVALID_HANDLE_VALUE;
     }
     m_root.Empty();
+    m_currentName.Empty();
+    m_currentNameInCodePage = false;
     m_hasCurrent = false;
     m_hasNext = false;
 }

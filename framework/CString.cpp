@@ -77,6 +77,15 @@ bool CString::EndsWithPathSeparator() const
            && IsCharStart(GetLength() - 1);
 }
 
+std::wstring CString::ToWide() const
+{
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, m_bytes.data(), GetLength(), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, m_bytes.data(), GetLength(), &wide[0], length);
+    return wide;
+}
+
 BOOL CString::LoadString(UINT id)
 {
     // The system hands out a pointer to the resource's own UTF-16 text when

@@ -52,6 +52,9 @@ public:
     bool EndsWithBackslash() const;
     bool EndsWithPathSeparator() const;
 
+    // The same text in UTF-16, for the wide functions of the system.
+    std::wstring ToWide() const;
+
     // Loads a string resource of the application; FALSE, and an empty text,
     // when there is none.
     BOOL LoadString(UINT id);

@@ -11,6 +11,29 @@ unsigned NextNumber()
     return ++number;
 }
 
+std::wstring Widen(const std::string& text)
+{
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    return wide;
+}
+
+// Reads a file opened for reading to its end, and closes it.
+std::string ReadAllOf(HANDLE file)
+{
+    if (file == INVALID_HANDLE_VALUE)
+        return "<unreadable>";
+    std::string content;
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        content.append(buffer, read);
+    ::CloseHandle(file);
+    return content;
+}
+
 // Every folder on the way, outermost first; the drive ("C:") is not one.
 std::vector<std::string> FoldersOnTheWay(const std::string& path)
 {
@@ -92,6 +115,40 @@ std::map<std::string, std::string> ScratchFolder::Contents(const std::string& fo
     return contents;
 }
 
+void ScratchFolder::AddFolder(const std::wstring& relative) const
+{
+    ::CreateDirectoryW((Widen(m_path) + L"\\" + relative).c_str(), nullptr);
+}
+
+void ScratchFolder::AddFile(const std::wstring& relative, const std::string& content) const
+{
+    const std::wstring path = Widen(m_path) + L"\\" + relative;
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot make a file in " + m_path + ", error " + std::to_string(::GetLastError()));
+    DWORD written = 0;
+    ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    ::CloseHandle(file);
+}
+
+std::map<std::wstring, std::string> ScratchFolder::WideFiles(const std::string& folder)
+{
+    std::map<std::wstring, std::string> files;
+    const std::wstring wideFolder = Widen(folder);
+    WIN32_FIND_DATAW entry;
+    HANDLE search = ::FindFirstFileW((wideFolder + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return files;
+    do
+    {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        files[entry.cFileName] = ReadAll(wideFolder + L"\\" + entry.cFileName);
+    } while (::FindNextFileW(search, &entry));
+    ::FindClose(search);
+    return files;
+}
+
 std::map<std::string, std::string> ScratchFolder::Files(const std::string& folder)
 {
     std::map<std::string, std::string> files = Contents(folder);
@@ -102,17 +159,14 @@ std::map<std::string, std::string> ScratchFolder::Files(const std::string& folde
 
 std::string ScratchFolder::ReadAll(const std::string& path)
 {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<unreadable>";
-    std::string content;
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        content.append(buffer, read);
-    ::CloseHandle(file);
-    return content;
+    return ReadAllOf(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::string ScratchFolder::ReadAll(const std::wstring& path)
+{
+    return ReadAllOf(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool ScratchFolder::Exists(const std::string& path)
@@ -122,25 +176,31 @@ bool ScratchFolder::Exists(const std::string& path)
 
 void ScratchFolder::RemoveTree(const std::string& path)
 {
-    WIN32_FIND_DATAA entry;
-    HANDLE search = ::FindFirstFileA((path + "\\*").c_str(), &entry);
+    RemoveTree(Widen(path));
+}
+
+// Wide, so that names the code page cannot spell go too.
+void ScratchFolder::RemoveTree(const std::wstring& path)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &entry);
     if (search != INVALID_HANDLE_VALUE)
     {
         do
         {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..")
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            const std::string child = path + "\\" + name;
+            const std::wstring child = path + L"\\" + name;
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);
             else
             {
-                ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileA(child.c_str());
+                ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(child.c_str());
             }
-        } while (::FindNextFileA(search, &entry));
+        } while (::FindNextFileW(search, &entry));
         ::FindClose(search);
     }
-    ::RemoveDirectoryA(path.c_str());
+    ::RemoveDirectoryW(path.c_str());
 }

@@ -29,17 +29,25 @@ public:
     // Makes the file (relative path, backslashes) and the folders above it.
     void AddFile(const std::string& relative, const std::string& content) const;
     void AddFolder(const std::string& relative) const;
+    // The same for a name the ANSI code page may not spell; the folders
+    // above it must exist.
+    void AddFile(const std::wstring& relative, const std::string& content) const;
+    void AddFolder(const std::wstring& relative) const;
 
     // What lies directly in a folder: each file's name with its content,
     // each folder's name with the content "<folder>".
     static std::map<std::string, std::string> Contents(const std::string& folder);
     // The files alone, by name, with their content.
     static std::map<std::string, std::string> Files(const std::string& folder);
+    // The same with the names as they are, whatever the code page.
+    static std::map<std::wstring, std::string> WideFiles(const std::string& folder);
     static std::string ReadAll(const std::string& path);
+    static std::string ReadAll(const std::wstring& path);
 
 private:
     static bool Exists(const std::string& path);
     static void RemoveTree(const std::string& path);
+    static void RemoveTree(const std::wstring& path);
 
     std::string m_path;
     // Folders this object made above m_path, innermost first.

@@ -146,3 +146,50 @@ TEST(CFileFind, FolderEndingInTrailByteBackslashIsAFolderName)
     finder.FindNextFile();
     EXPECT_EQ(tree.Path("祈禱\\a.flv"), std::string(finder.GetFilePath()));
 }
+
+TEST(CFileFind, NamesOutsideTheCodePageStayReachable)
+{
+    // Hangul is not in code page 936. Such a name shows a '?' for each
+    // character, and the entry is reached through its wide name or its
+    // short one; a name the code page spells is its own ANSI name.
+    ScratchFolder tree;
+    tree.AddFile(L"동영상.flv", "h");
+    tree.AddFolder(L"폴더");
+    tree.AddFile("视频.flv", "c");
+    tree.AddFile("a.flv", "a");
+    struct Row { const char* seen; bool inCodePage; bool directory; };
+    const std::map<std::wstring, Row> rows = {
+        {L"동영상.flv", {"???.flv", false, false}},
+        {L"폴더", {"??", false, true}},
+        {L"视频.flv", {"视频.flv", true, false}},
+        {L"a.flv", {"a.flv", true, false}},
+    };
+
+    CFileFind finder;
+    std::set<std::wstring> seen;
+    BOOL more = finder.FindFile((tree.Path() + "\\*.*").c_str());
+    while (more)
+    {
+        more = finder.FindNextFile();
+        if (finder.IsDots())
+            continue;
+        const std::wstring name = finder.GetFileNameW();
+        ASSERT_EQ(1u, rows.count(name));
+        const Row& row = rows.at(name);
+        seen.insert(name);
+        EXPECT_STREQ(row.seen, finder.GetFileName());
+        EXPECT_EQ(row.inCodePage, finder.IsNameInCodePage() != FALSE) << row.seen;
+        EXPECT_EQ(CString(tree.Path().c_str()).ToWide() + L"\\" + name, finder.GetFilePathW()) << row.seen;
+        const DWORD wideAttributes = ::GetFileAttributesW(finder.GetFilePathW().c_str());
+        EXPECT_EQ(row.directory, wideAttributes != INVALID_FILE_ATTRIBUTES && (wideAttributes & FILE_ATTRIBUTE_DIRECTORY));
+        if (!row.inCodePage)
+        {
+            // The short name leads to this very entry through the ANSI calls.
+            wchar_t longPath[MAX_PATH] = L"";
+            ASSERT_FALSE(finder.GetShortFilePath().IsEmpty()) << row.seen;
+            ::GetLongPathNameW(CString(finder.GetShortFilePath()).ToWide().c_str(), longPath, MAX_PATH);
+            EXPECT_EQ(finder.GetFilePathW(), std::wstring(longPath)) << row.seen;
+        }
+    }
+    EXPECT_EQ(rows.size(), seen.size());
+}

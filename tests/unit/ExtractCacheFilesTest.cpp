@@ -409,3 +409,99 @@ TEST(ExtractCacheFiles, FolderLinkLoopEnds)
     ExtractCacheFiles(loop, tree.Path("dest").c_str(), "flv");
     EXPECT_EQ((Files{{"item.flv", "in the loop"}}), ScratchFolder::Files(tree.Path("dest")));
 }
+
+namespace
+{
+using WideFiles = std::map<std::wstring, std::string>;
+
+// Every file under a folder, by its path below it, with its content.
+WideFiles WideTree(const std::wstring& folder, const std::wstring& prefix = L"")
+{
+    WideFiles files;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return files;
+    do
+    {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        {
+            const WideFiles inner = WideTree(folder + L"\\" + name, prefix + name + L"\\");
+            files.insert(inner.begin(), inner.end());
+        }
+        else
+            files[prefix + name] = ScratchFolder::ReadAll(folder + L"\\" + name);
+    } while (::FindNextFileW(search, &entry));
+    ::FindClose(search);
+    return files;
+}
+
+std::wstring Widen(const std::string& text)
+{
+    return CString(text.c_str()).ToWide();
+}
+}
+
+TEST(ExtractCacheFiles, NamesTheCodePageCannotSpellAreCopiedUnderTheirOwnNames)
+{
+    // Hangul is not in code page 936: the ANSI functions see these names
+    // with a '?' in place of each character, and nothing by that name exists.
+    const WideFiles cache = {
+        {L"동영상.flv", "hangul file"},
+        {L"폴더\\a.flv", "in a hangul folder"},
+        {L"폴더\\깊은\\b.flv", "two hangul folders down"},
+        {L"폴더\\동영상.txt", "another type"},
+        {L"视频.flv", "chinese"},
+        {L"plain.flv", "ascii"},
+    };
+    const WideFiles copies = {
+        {L"동영상.flv", "hangul file"}, {L"a.flv", "in a hangul folder"}, {L"b.flv", "two hangul folders down"},
+        {L"视频.flv", "chinese"},      {L"plain.flv", "ascii"},
+    };
+    struct Case
+    {
+        const char* title;
+        const char* destination;  // below the tree
+        WideFiles alreadyThere;   // in the destination before the walk
+    };
+    const Case cases[] = {
+        {"into an empty folder", "dest", {}},
+        {"over older copies", "dest", {{L"동영상.flv", "old"}, {L"b.flv", "older one"}}},
+        // The walk meets its own copies and must leave them whole.
+        {"into a folder inside the tree", "cache\\dest", {}},
+    };
+    for (const Case& c : cases)
+    {
+        ScratchFolder tree;
+        tree.AddFolder("cache");
+        tree.AddFolder(c.destination);
+        for (const auto& file : cache)
+        {
+            const size_t slash = file.first.rfind(L'\\');
+            if (slash != std::wstring::npos)
+            {
+                tree.AddFolder(L"cache\\" + file.first.substr(0, file.first.find(L'\\')));
+                tree.AddFolder(L"cache\\" + file.first.substr(0, slash));
+            }
+            tree.AddFile(L"cache\\" + file.first, file.second);
+        }
+        for (const auto& file : c.alreadyThere)
+            tree.AddFile(Widen(c.destination) + L"\\" + file.first, file.second);
+        const WideFiles cacheBefore = WideTree(Widen(tree.Path("cache")));
+
+        ExtractCacheFiles(tree.Path("cache").c_str(), tree.Path(c.destination).c_str(), "flv");
+
+        EXPECT_EQ(copies, ScratchFolder::WideFiles(tree.Path(c.destination))) << c.title;
+        // Nothing else changed: the cache holds what it held, and its own
+        // copies where the destination lies inside it.
+        WideFiles cacheAfter = cacheBefore;
+        const std::string inside = "cache\\";
+        if (std::string(c.destination).compare(0, inside.size(), inside) == 0)
+            for (const auto& copy : copies)
+                cacheAfter[Widen(c.destination + inside.size()) + L"\\" + copy.first] = copy.second;
+        EXPECT_EQ(cacheAfter, WideTree(Widen(tree.Path("cache")))) << c.title;
+    }
+}
