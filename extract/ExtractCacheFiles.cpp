@@ -3,9 +3,11 @@
 #include "CFileFind.h"
 #include "FileCalls.h"
 #include "IsSameFile.h"
+#include "SourceWriteLock.h"
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 
 namespace
@@ -29,65 +31,124 @@ bool NameEndsWithType(const CString& name, const CString& fileType)
     return name.Right(fileType.GetLength()).CompareNoCase(fileType) == 0;
 }
 
-// Copies with replacement, but never onto the source itself (the destination
-// lies inside the walked tree, or a hard link joins the two names): that copy
-// would truncate the file before reading it. Most targets do not exist yet,
-// so the copy is first asked to leave existing targets alone; that costs
-// nothing extra, and only the targets that exist need the identity check.
+// The names of the files in a folder when a walk begins, with case
+// ignored. A copy under one of these names will most likely replace a file,
+// any other will most likely make a new one; the guess only picks which
+// calls come first, never what the copy does.
+class NamesInFolder
+{
+public:
+    explicit NamesInFolder(const CString& folder)
+    {
+        const CString pattern = SearchPatternFor(folder);
+        if (!FitsSystemPath(pattern))
+            return;
+        CFileFind finder;
+        BOOL more = finder.FindFile(pattern);
+        while (more)
+        {
+            more = finder.FindNextFile();
+            if (!finder.IsDirectory())
+                m_names.insert(finder.GetFileName());
+        }
+    }
+
+    bool Contains(const CString& name) const { return m_names.count(name) != 0; }
+
+private:
+    struct NoCaseLess
+    {
+        bool operator()(const CString& a, const CString& b) const { return a.CompareNoCase(b) < 0; }
+    };
+    std::set<CString, NoCaseLess> m_names;
+};
+
+// Copies with replacement, but never onto the source itself: that copy
+// would truncate the file before reading it.
 template <typename Path>
-void CopyReplacing(const Path& source, const Path& target)
+void CopyReplacing(const Path& source, const Path& target, bool targetLikelyExists)
 {
     if (!FitsSystemPath(source) || !FitsSystemPath(target))
         return;
-    if (CopyFileOf(PathText(source), PathText(target), TRUE) || ::GetLastError() != ERROR_FILE_EXISTS)
+    // A missing target cannot be the source, and the system tells for free
+    // whether it is missing when asked to leave existing targets alone. Where
+    // the target most likely exists that first try would only cost time.
+    if (!targetLikelyExists
+        && (CopyFileOf(PathText(source), PathText(target), TRUE) || ::GetLastError() != ERROR_FILE_EXISTS))
         return;
-    if (!IsSameFile(source, target))
+    // When the lock cannot be had (somebody else writes the source, or it
+    // cannot be read), the identity check decides instead.
+    const SourceWriteLock lock(source);
+    if (lock.IsHeld() || !IsSameFile(source, target))
         CopyFileOf(PathText(source), PathText(target), FALSE);
 }
 
-// A name the code page cannot spell is copied under its own full name, which
-// only the wide functions can write; every other name goes the ANSI way.
-void CopyMatchingFile(const CFileFind& finder, const CString& destination)
+// One walk over a tree into one destination: what stays the same from
+// folder to folder.
+class CacheWalk
 {
-    if (finder.IsNameInCodePage())
-        CopyReplacing(finder.GetFilePath(), destination + '\\' + finder.GetFileName());
-    else
-        CopyReplacing(finder.GetFilePathW(), destination.ToWide() + L'\\' + finder.GetFileNameW());
-}
+public:
+    CacheWalk(const CString& destination, const CString& fileType)
+        : m_destination(destination), m_fileType(fileType), m_namesThere(destination)
+    {
+    }
 
-// The path that leads into a folder through the ANSI functions: its own, or
-// its short name's when the code page cannot spell its name. Empty when
-// there is no such way.
-CString ReachableFolderPath(const CFileFind& finder)
-{
-    return finder.IsNameInCodePage() ? finder.GetFilePath() : finder.GetShortFilePath();
-}
+    void Walk(const CString& folder)
+    {
+        const CString pattern = SearchPatternFor(folder);
+        if (!FitsSystemPath(pattern))
+            return;
+
+        CFileFind finder;
+        BOOL more = finder.FindFile(pattern);
+        while (more)
+        {
+            more = finder.FindNextFile();
+
+            const bool isDirectory = finder.IsDirectory() != FALSE;
+            // A folder whose name ends in the type is not a file to copy, but
+            // its contents are still walked.
+            if (!isDirectory && NameEndsWithType(finder.GetFileName(), m_fileType))
+                CopyMatchingFile(finder);
+
+            if (isDirectory && !finder.IsDots())
+            {
+                const CString path = ReachableFolderPath(finder);
+                if (!path.IsEmpty() && FitsSystemPath(path))
+                    Walk(path);
+            }
+        }
+        finder.Close();
+    }
+
+private:
+    // A name the code page cannot spell is copied under its own full name,
+    // which only the wide functions can write; every other name goes the
+    // ANSI way.
+    void CopyMatchingFile(const CFileFind& finder) const
+    {
+        const bool likelyThere = m_namesThere.Contains(finder.GetFileName());
+        if (finder.IsNameInCodePage())
+            CopyReplacing(finder.GetFilePath(), m_destination + '\\' + finder.GetFileName(), likelyThere);
+        else
+            CopyReplacing(finder.GetFilePathW(), m_destination.ToWide() + L'\\' + finder.GetFileNameW(), likelyThere);
+    }
+
+    // The path that leads into a folder through the ANSI functions: its own,
+    // or its short name's when the code page cannot spell its name. Empty
+    // when there is no such way.
+    static CString ReachableFolderPath(const CFileFind& finder)
+    {
+        return finder.IsNameInCodePage() ? finder.GetFilePath() : finder.GetShortFilePath();
+    }
+
+    const CString& m_destination;
+    const CString& m_fileType;
+    const NamesInFolder m_namesThere;
+};
 }
 
 void ExtractCacheFiles(CString folder, CString destination, CString fileType)
 {
-    const CString pattern = SearchPatternFor(folder);
-    if (!FitsSystemPath(pattern))
-        return;
-
-    CFileFind finder;
-    BOOL more = finder.FindFile(pattern);
-    while (more)
-    {
-        more = finder.FindNextFile();
-
-        const bool isDirectory = finder.IsDirectory() != FALSE;
-        // A folder whose name ends in the type is not a file to copy, but
-        // its contents are still walked.
-        if (!isDirectory && NameEndsWithType(finder.GetFileName(), fileType))
-            CopyMatchingFile(finder, destination);
-
-        if (isDirectory && !finder.IsDots())
-        {
-            const CString path = ReachableFolderPath(finder);
-            if (!path.IsEmpty() && FitsSystemPath(path))
-                ExtractCacheFiles(path, destination, fileType);
-        }
-    }
-    finder.Close();
+    CacheWalk(destination, fileType).Walk(folder);
 }
