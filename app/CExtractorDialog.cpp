@@ -168,11 +168,22 @@ void CExtractorDialog::OnBrowseClicked()
     UpdateData(FALSE);
 }
 
+// The caption reads "正在提取..." only while both buttons are off: they go
+// off before it changes and come back only after it reads "设置" again.
 void CExtractorDialog::ShowExtracting(bool extracting)
 {
-    ::EnableWindow(GetDlgItem(IDC_BROWSE), !extracting);
-    ::EnableWindow(GetDlgItem(IDC_EXTRACT), !extracting);
-    SetDlgItemText(IDC_SETTINGS_GROUP, extracting ? "正在提取..." : "设置");
+    if (extracting)
+    {
+        ::EnableWindow(GetDlgItem(IDC_BROWSE), FALSE);
+        ::EnableWindow(GetDlgItem(IDC_EXTRACT), FALSE);
+        SetDlgItemText(IDC_SETTINGS_GROUP, "正在提取...");
+    }
+    else
+    {
+        SetDlgItemText(IDC_SETTINGS_GROUP, "设置");
+        ::EnableWindow(GetDlgItem(IDC_BROWSE), TRUE);
+        ::EnableWindow(GetDlgItem(IDC_EXTRACT), TRUE);
+    }
 }
 
 void CExtractorDialog::OnExtractClicked()

@@ -2,6 +2,7 @@
 // see under Wine (its fields, where the focus and the window are) and the
 // exchange between its fields and its controls.
 #include "CExtractorDialog.h"
+#include "ScratchFolder.h"
 #include "ShownDialog.h"
 
 #include "resource.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -145,4 +147,122 @@ TEST(ExtractorDialog, SavingTakesTheTextsAsTheyAre)
         dialog.UpdateData(FALSE);
         EXPECT_EQ("C:\\保存", TextOf(dialog.PathBox()));
     });
+}
+
+namespace
+{
+// What the three controls that show an extraction see of one, in the order
+// they see it, and when the completion question opens.
+struct ExtractionSpy
+{
+    HWND dialog = nullptr;
+    HWND browse = nullptr;
+    HWND extract = nullptr;
+    HWND group = nullptr;
+    std::vector<std::string> seen;
+};
+
+ExtractionSpy g_spy;
+
+std::string CaptionName(const std::string& caption)
+{
+    if (caption == "设置")
+        return "idle";
+    if (caption == "正在提取...")
+        return "busy";
+    return "other";
+}
+
+bool IsQuestion(HWND window)
+{
+    return window != g_spy.dialog && ::GetWindow(window, GW_OWNER) == g_spy.dialog;
+}
+
+// Runs once each message is handled, so the caption is read as it now is.
+// The question is answered No at once: Yes would open a shell window.
+LRESULT CALLBACK SpyOnExtraction(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION)
+    {
+        const HWND window = message->hwnd;
+        if (message->message == WM_ENABLE && (window == g_spy.browse || window == g_spy.extract))
+            g_spy.seen.push_back(std::string(window == g_spy.browse ? "browse" : "extract")
+                                 + (message->wParam ? " on" : " off"));
+        else if (message->message == WM_SETTEXT && window == g_spy.group)
+            g_spy.seen.push_back("caption " + CaptionName(TextOf(window)));
+        else if (message->message == WM_INITDIALOG && IsQuestion(window))
+        {
+            g_spy.seen.push_back("question");
+            ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+BOOL CALLBACK EndQuestion(HWND window, LPARAM)
+{
+    if (IsQuestion(window))
+    {
+        g_spy.seen.push_back("question left open");
+        ::EndDialog(window, IDNO);
+    }
+    return TRUE;
+}
+
+// Ends a question that the spy did not answer, so that the test fails
+// instead of hanging in the question's loop.
+VOID CALLBACK AnswerLeftOpenQuestion(HWND, UINT, UINT_PTR, DWORD)
+{
+    ::EnumThreadWindows(::GetCurrentThreadId(), &EndQuestion, 0);
+}
+
+class HookGuard
+{
+public:
+    explicit HookGuard(HHOOK hook) : m_hook(hook) {}
+    ~HookGuard()
+    {
+        if (m_hook)
+            ::UnhookWindowsHookEx(m_hook);
+    }
+    HookGuard(const HookGuard&) = delete;
+    HookGuard& operator=(const HookGuard&) = delete;
+    explicit operator bool() const { return m_hook != nullptr; }
+
+private:
+    HHOOK m_hook;
+};
+}
+
+// The buttons go off before the caption says "正在提取..." and come back
+// only after it says "设置" again; the question comes last.
+TEST(ExtractorDialog, ExtractionBracketsTheCaptionWithTheButtons)
+{
+    // Nothing needs to be found: the order is the same for an empty walk.
+    ScratchFolder destination;
+    g_spy = ExtractionSpy{};
+    ExtractorProbe dialog;
+    RunShown(dialog, [&] {
+        g_spy.dialog = dialog.m_hWnd;
+        g_spy.browse = dialog.GetDlgItem(IDC_BROWSE);
+        g_spy.extract = dialog.GetDlgItem(IDC_EXTRACT);
+        g_spy.group = dialog.GetDlgItem(IDC_SETTINGS_GROUP);
+        ::SetWindowTextA(dialog.PathBox(), destination.Path().c_str());
+
+        const HookGuard hook(
+            ::SetWindowsHookExA(WH_CALLWNDPROCRET, &SpyOnExtraction, nullptr, ::GetCurrentThreadId()));
+        ASSERT_TRUE(hook);
+        const UINT_PTR guard = ::SetTimer(nullptr, 0, 10000, &AnswerLeftOpenQuestion);
+        ::SendMessageA(dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_EXTRACT, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(g_spy.extract));
+        ::KillTimer(nullptr, guard);
+    });
+
+    const std::vector<std::string> expected = {
+        "browse off", "extract off", "caption busy",  //
+        "caption idle", "browse on", "extract on",    //
+        "question",
+    };
+    EXPECT_EQ(expected, g_spy.seen);
 }
