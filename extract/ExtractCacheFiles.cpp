@@ -20,6 +20,24 @@ CString SearchPatternFor(const CString& folder)
     return pattern + "*.*";
 }
 
+// Hands each entry of a folder to visit, in the order the search delivers
+// them; the search stays open while visit runs.
+template <typename Visit>
+void ForEachEntry(const CString& folder, Visit visit)
+{
+    const CString pattern = SearchPatternFor(folder);
+    if (!FitsSystemPath(pattern))
+        return;
+    CFileFind finder;
+    BOOL more = finder.FindFile(pattern);
+    while (more)
+    {
+        more = finder.FindNextFile();
+        visit(finder);
+    }
+    finder.Close();
+}
+
 // A plain ending test, not an extension test: "rm" matches "firm". The tail
 // has to start on a character: the last bytes of a name that ends in a
 // Chinese character can spell an ASCII type without the name ending in it.
@@ -40,17 +58,10 @@ class NamesInFolder
 public:
     explicit NamesInFolder(const CString& folder)
     {
-        const CString pattern = SearchPatternFor(folder);
-        if (!FitsSystemPath(pattern))
-            return;
-        CFileFind finder;
-        BOOL more = finder.FindFile(pattern);
-        while (more)
-        {
-            more = finder.FindNextFile();
+        ForEachEntry(folder, [this](const CFileFind& finder) {
             if (!finder.IsDirectory())
                 m_names.insert(finder.GetFileName());
-        }
+        });
     }
 
     bool Contains(const CString& name) const { return m_names.count(name) != 0; }
@@ -95,16 +106,7 @@ public:
 
     void Walk(const CString& folder)
     {
-        const CString pattern = SearchPatternFor(folder);
-        if (!FitsSystemPath(pattern))
-            return;
-
-        CFileFind finder;
-        BOOL more = finder.FindFile(pattern);
-        while (more)
-        {
-            more = finder.FindNextFile();
-
+        ForEachEntry(folder, [this](const CFileFind& finder) {
             const bool isDirectory = finder.IsDirectory() != FALSE;
             // A folder whose name ends in the type is not a file to copy, but
             // its contents are still walked.
@@ -117,8 +119,7 @@ public:
                 if (!path.IsEmpty() && FitsSystemPath(path))
                     Walk(path);
             }
-        }
-        finder.Close();
+        });
     }
 
 private:
