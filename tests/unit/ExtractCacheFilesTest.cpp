@@ -454,12 +454,13 @@ TEST(ExtractCacheFiles, NamesTheCodePageCannotSpellAreCopiedUnderTheirOwnNames)
         {L"폴더\\a.flv", "in a hangul folder"},
         {L"폴더\\깊은\\b.flv", "two hangul folders down"},
         {L"폴더\\동영상.txt", "another type"},
+        {L"폴더\\영상.flv", "hangul in a hangul folder"},
         {L"视频.flv", "chinese"},
         {L"plain.flv", "ascii"},
     };
     const WideFiles copies = {
         {L"동영상.flv", "hangul file"}, {L"a.flv", "in a hangul folder"}, {L"b.flv", "two hangul folders down"},
-        {L"视频.flv", "chinese"},      {L"plain.flv", "ascii"},
+        {L"视频.flv", "chinese"},      {L"plain.flv", "ascii"},    {L"영상.flv", "hangul in a hangul folder"},
     };
     struct Case
     {
