@@ -20,19 +20,21 @@ done
 quelt_install_and_build_quietly
 
 source "$QUELT_ROOT/scripts/wine-env.sh"
-trap quelt_wine_stop EXIT
+quelt_wine_traps
 quelt_wine_start
 out="$QUELT_BUILD_DIR/fuzz-gif.txt"
 quelt_log "GIF reader: $iterations inputs, seed $seed"
-# An input takes a few microseconds; the limit only catches a reader that hangs.
-limit=$((600 + iterations / 10000))
+# An input takes a few microseconds natively, and some ten times as long
+# under qemu; the limit only catches a reader that hangs.
+limit=$((600 + iterations / 1000))
 started=$(date +%s%N)
 status=0
 QUELT_FUZZ_SEED=$seed QUELT_FUZZ_ITERATIONS=$iterations \
-  timeout "$limit" wine "$QUELT_TEST_DIR/tests/picture_tests.exe" --gtest_filter='GifReaderFuzz.*' \
+  quelt_wait timeout "$limit" wine "$QUELT_TEST_DIR/tests/picture_tests.exe" --gtest_filter='GifReaderFuzz.*' \
   >"$out" 2>&1 || status=$?
 elapsed_ms=$((($(date +%s%N) - started) / 1000000))
 cat "$out"
+echo "i386_execution: $QUELT_I386_EXECUTION"
 echo "gif_fuzz_inputs: $iterations"
 echo "gif_fuzz_seed: $seed"
 echo "gif_fuzz_seconds: $((elapsed_ms / 1000)).$(printf '%03d' $((elapsed_ms % 1000)))"

@@ -8,7 +8,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 "$QUELT_ROOT/scripts/build.sh"
 
 source "$QUELT_ROOT/scripts/wine-env.sh"
-trap quelt_wine_stop EXIT
+quelt_wine_traps
 quelt_wine_start
 cd "$QUELT_TEST_DIR"
-ctest --output-on-failure -j1 "$@"
+quelt_wait ctest --output-on-failure -j1 "$@"

@@ -3,15 +3,40 @@
 # (the user's, or a virtual one), a Wine virtual desktop (title bars, and no
 # stall when a window hides) and a persistent wineserver. Sourced, never run.
 #
+#   quelt_wine_traps          quelt_wine_stop at exit, also after a signal
 #   quelt_wine_start [--user-display] [--prefix DIR]
+#   quelt_wait COMMAND...     a long command that a signal can cut short
 #   quelt_wine_stop
 #
 # Without --prefix the run gets a fresh prefix that quelt_wine_stop removes.
+# Where i386 code is emulated (see i386.sh), the binfmt_misc entry goes too.
 
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/i386.sh"
 
 QUELT_WINE_PIDS=()
 QUELT_WINE_OWN_PREFIX=""
+QUELT_WAITING=""
+
+quelt_wine_traps() {
+  trap quelt_wine_stop EXIT
+  # Exiting runs the EXIT trap, so an interrupted run cleans up as well.
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+  trap 'exit 129' HUP
+}
+
+# Bash runs a trap only once the foreground command has ended, which for a
+# test run or wineboot under emulation can be many minutes; the wait builtin
+# is cut short at once. The command's own status is returned.
+quelt_wait() {
+  "$@" &
+  QUELT_WAITING=$!
+  local status=0
+  wait "$QUELT_WAITING" || status=$?
+  QUELT_WAITING=""
+  return $status
+}
 
 quelt_wine_locale() {
   # Wine opens files with Chinese names only when glibc has the locale
@@ -57,12 +82,14 @@ quelt_wine_desktop() {
   timeout 30 wineserver -w >/dev/null 2>&1 || true
   wineserver -p
   # An explorer started while the previous one is still winding down exits at
-  # once: start it until one stays up.
-  local attempt pid
+  # once: start it until one stays up. "At once" is within a second natively
+  # and a few seconds under qemu.
+  local attempt pid settle=2
+  [ "$QUELT_I386_EXECUTION" = native ] || settle=8
   for attempt in 1 2 3 4 5 6; do
     wine explorer /desktop=Default,1024x768 >/dev/null 2>&1 &
     pid=$!
-    sleep 2
+    sleep "$settle"
     if kill -0 "$pid" 2>/dev/null; then
       QUELT_WINE_PIDS+=("$pid")
       return 0
@@ -95,17 +122,33 @@ quelt_wine_start() {
   # Bash itself cannot load a locale from LOCPATH and would warn; the Wine
   # processes it starts can.
   export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 2>/dev/null
+  quelt_i386_choose
+  if [ "$QUELT_I386_EXECUTION" = emulated ]; then
+    quelt_i386_emulate_start || return 1
+  fi
+  quelt_log "$(quelt_i386_describe)"
   quelt_wine_display "$user_display" || return 1
   quelt_log "Wine prefix $WINEPREFIX on display $DISPLAY"
   # A persistent server saves every later wine process the start of one.
   wineserver -p
-  timeout 300 wineboot -i >/dev/null 2>&1 || { quelt_log "wineboot failed"; return 1; }
+  # About 8 s natively, about 30 s emulated; the limit is for both.
+  local status=0
+  quelt_wait timeout 300 wineboot -i >/dev/null 2>&1 || status=$?
+  if [ $status -ne 0 ]; then
+    quelt_log "wineboot failed (status $status, $(quelt_i386_describe))"
+    return 1
+  fi
   if [ "${QUELT_VIRTUAL_DISPLAY:-0}" = 1 ]; then
     quelt_wine_desktop
   fi
 }
 
 quelt_wine_stop() {
+  if [ -n "$QUELT_WAITING" ]; then
+    kill "$QUELT_WAITING" 2>/dev/null || true
+    wait "$QUELT_WAITING" 2>/dev/null || true
+    QUELT_WAITING=""
+  fi
   if [ -n "${WINEPREFIX:-}" ]; then
     timeout 30 wineserver -k >/dev/null 2>&1 || true
     timeout 30 wineserver -w >/dev/null 2>&1 || true
@@ -122,4 +165,6 @@ quelt_wine_stop() {
     rm -rf "$QUELT_WINE_OWN_PREFIX"
     QUELT_WINE_OWN_PREFIX=""
   fi
+  # Last: until here an i386 program of the run might still start.
+  quelt_i386_emulate_stop
 }
