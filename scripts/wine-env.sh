@@ -99,6 +99,16 @@ quelt_wine_desktop() {
   return 1
 }
 
+# Caption buttons (close, help, ...) are glyphs of the Marlett font. Wine
+# ships it (fonts-wine) in its own data folder, but does not find it there,
+# and draws the close box as the letter "r" in a text font; in the prefix's
+# font folder it is found. Before any program of the run draws a caption.
+quelt_wine_marlett() {
+  local font=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  [ -f "$font" ] && [ -d "$fonts" ] || return 0
+  [ -f "$fonts/marlett.ttf" ] || cp "$font" "$fonts/marlett.ttf"
+}
+
 quelt_wine_start() {
   local user_display=0 prefix=""
   while [ $# -gt 0 ]; do
@@ -138,6 +148,7 @@ quelt_wine_start() {
     quelt_log "wineboot failed (status $status, $(quelt_i386_describe))"
     return 1
   fi
+  quelt_wine_marlett
   if [ "${QUELT_VIRTUAL_DISPLAY:-0}" = 1 ]; then
     quelt_wine_desktop
   fi
