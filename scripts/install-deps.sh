@@ -11,7 +11,14 @@ packages=(
 )
 
 as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  elif command -v sudo >/dev/null; then
+    sudo "$@"
+  else
+    quelt_log "installing packages needs root: run this as root, or install sudo"
+    exit 1
+  fi
 }
 
 # Adds bookworm-backports from the same mirror as the machine's own bookworm
@@ -31,7 +38,9 @@ add_backports() {
   quelt_log "adding bookworm-backports from $uri"
   echo "deb ${options}$uri bookworm-backports main" \
     | as_root tee /etc/apt/sources.list.d/quelt-bookworm-backports.list >/dev/null
-  as_root apt-get update -q
+  # A suite that cannot be fetched is a warning to apt-get update; what
+  # counts is whether apt knows the suite afterwards.
+  as_root apt-get update -q || true
   if ! apt-cache policy 2>/dev/null | grep -q ' bookworm-backports/main '; then
     quelt_log "bookworm-backports cannot be reached at $uri (apt-get update said so above); the emulated way needs its qemu-user"
     exit 1
