@@ -110,8 +110,11 @@ quelt_i386_emulate_start() {
   local name="quelt-i386-$$-$RANDOM" ready
   ready=$(mktemp)
   # The holder ignores the signals of a Ctrl-C, so that teardown removes the
-  # entry in its own order; it watches this shell and ends after it.
-  quelt_i386_as_root unshare --mount --propagation private sh -c "
+  # entry in its own order; it watches this shell and ends after it. Started
+  # as a plain command, so that $! is the holder itself and not a subshell.
+  local as_root=()
+  [ "$(id -u)" -eq 0 ] || as_root=(sudo -n)
+  "${as_root[@]}" unshare --mount --propagation private sh -c "
     trap '' INT HUP TERM
     mount -t binfmt_misc binfmt_misc $QUELT_BINFMT_DIR || exit 97
     printf '%s' ':$name:M::$QUELT_BINFMT_MAGIC:$QUELT_BINFMT_MASK:$QUELT_QEMU_I386:F' \
