@@ -16,8 +16,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 QUELT_I386_LOADER=/usr/lib/wine/wine
 QUELT_QEMU_I386=/usr/bin/qemu-i386
-# The first qemu-user release under which Wine 8 starts; bookworm-backports
-# has it.
+# Wine 8 starts under qemu-user 10, which bookworm-backports has; under
+# bookworm's own 7.2 wineboot spins forever. Releases in between are untried.
 QUELT_QEMU_MIN_VERSION=1:10
 QUELT_BINFMT_DIR=/proc/sys/fs/binfmt_misc
 # i386 ELF executables and shared objects (e_type 2 or 3, e_machine 3).

@@ -82,8 +82,8 @@ quelt_wine_desktop() {
   timeout 30 wineserver -w >/dev/null 2>&1 || true
   wineserver -p
   # An explorer started while the previous one is still winding down exits at
-  # once: start it until one stays up. "At once" is within a second natively
-  # and a few seconds under qemu.
+  # once: start it until one stays up. Under qemu, where every start takes
+  # several times as long, it is given longer to show that it stays.
   local attempt pid settle=2
   [ "$QUELT_I386_EXECUTION" = native ] || settle=8
   for attempt in 1 2 3 4 5 6; do
